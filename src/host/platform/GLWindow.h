@@ -1,0 +1,36 @@
+#ifndef TUMBLIX_HOST_PLATFORM_GLWINDOW_H
+#define TUMBLIX_HOST_PLATFORM_GLWINDOW_H
+
+#include <string>
+
+struct SDL_Window;
+
+// An SDL window with its own OpenGL compatibility context. On SDL's
+// "offscreen" video driver this is a headless EGL surface (Mesa llvmpipe),
+// which is what headless runs and the tests draw into.
+class GLWindow {
+  public:
+    GLWindow() = default;
+    ~GLWindow();
+    GLWindow(const GLWindow&) = delete;
+    GLWindow& operator=(const GLWindow&) = delete;
+
+    // Initialises SDL video if needed and opens a window of the given size.
+    // On failure returns false and error() says why.
+    bool Open(const char* title, int width, int height, bool visible);
+    void Close();
+
+    bool MakeCurrent();
+    void Swap();
+    bool IsOpen() const { return context != nullptr; }
+    SDL_Window* Window() const { return window; }
+    const std::string& error() const { return lastError; }
+
+  private:
+    SDL_Window* window = nullptr;
+    void* context = nullptr;
+    bool initialisedVideo = false;
+    std::string lastError;
+};
+
+#endif

@@ -1,0 +1,44 @@
+#ifndef TUMBLIX_TESTS_GLFIXTURE_H
+#define TUMBLIX_TESTS_GLFIXTURE_H
+
+#include "host/platform/GLWindow.h"
+
+#include <GL/gl.h>
+#include <array>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <vector>
+
+// Puts the tests on SDL's headless drivers; call before SDL starts. The GL
+// fixture calls it itself, tests that start SDL otherwise call it first.
+void UseHeadlessDrivers();
+
+struct RGBA {
+    uint8_t r = 0, g = 0, b = 0, a = 0;
+    bool operator==(const RGBA& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
+};
+std::ostream& operator<<(std::ostream& os, const RGBA& c);
+
+// A real OpenGL compatibility context on SDL's offscreen driver, fresh for
+// every test. A machine without OpenGL fails the test: drawing code must never
+// pass untested.
+class GLFixture : public ::testing::Test {
+  protected:
+    explicit GLFixture(int width = 128, int height = 128) : viewWidth(width), viewHeight(height) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    // Pixels of the back buffer; (0, 0) is the bottom-left corner as in OpenGL.
+    RGBA ReadPixel(int x, int y) const;
+    std::vector<RGBA> ReadPixels() const; // viewWidth * viewHeight, bottom row first
+    std::array<float, 16> GetMatrix(GLenum which) const;
+    GLint GetInteger(GLenum which) const;
+    // Count of pixels whose colour differs from `background` by more than tolerance.
+    int CountPixelsNot(RGBA background, int tolerance = 0) const;
+
+    GLWindow window;
+    int viewWidth;
+    int viewHeight;
+};
+
+#endif
