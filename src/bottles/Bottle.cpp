@@ -1,0 +1,273 @@
+#include "bottles/Bottle.h"
+
+#include "assets/Texture.h"
+#include "bottles/BottleData.h"
+#include "bottles/MainClass.h"
+#include "maths/Misc.h"
+#include "model/MilkshapeModel.h"
+#include "scene/SoundStuff.h"
+
+#include <GL/gl.h>
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+#include <utility>
+
+namespace {
+
+// rand() % n as a float.
+float Draw(int n) { return static_cast<float>(std::rand() % n); }
+
+// A new random spin: z, then y, then x.
+void NewSpin(VECTOR3D& spin) {
+    spin.z = Draw(60) - 30.0f;
+    spin.y = Draw(60) - 30.0f;
+    spin.x = Draw(60) - 30.0f;
+}
+
+} // namespace
+
+int compare_mids(const void* a, const void* b) {
+    const float za = static_cast<const TRIMID*>(a)->mid.z;
+    const float zb = static_cast<const TRIMID*>(b)->mid.z;
+    if (za > zb) {
+        return 1;
+    }
+    if (zb > za) {
+        return -1;
+    }
+    return 0;
+}
+
+ONEBOTTLE::ONEBOTTLE()
+    : mids(nullptr), numMids(0), angle(0, 0, 0), spin(0, 0, 0), pos(0, 0, 0), vel(0, 0, 0),
+      model(nullptr), info(nullptr), top(0, 0, 0), bottom(0, 0, 0), lastPlane(-1) {}
+
+ONEBOTTLE::~ONEBOTTLE() { Release(); }
+
+ONEBOTTLE::ONEBOTTLE(ONEBOTTLE&& o) noexcept : ONEBOTTLE() { *this = std::move(o); }
+
+ONEBOTTLE& ONEBOTTLE::operator=(ONEBOTTLE&& o) noexcept {
+    if (this != &o) {
+        std::swap(mids, o.mids);
+        std::swap(numMids, o.numMids);
+        angle = o.angle;
+        spin = o.spin;
+        pos = o.pos;
+        vel = o.vel;
+        rotation = o.rotation;
+        model = o.model;
+        info = o.info;
+        top = o.top;
+        bottom = o.bottom;
+        lastPlane = o.lastPlane;
+    }
+    return *this;
+}
+
+void ONEBOTTLE::Release() {
+    delete[] mids;
+    mids = nullptr;
+    numMids = 0;
+    model = nullptr;
+    info = nullptr;
+}
+
+void ONEBOTTLE::Load(BOTTLEINFO* type) {
+    const float r1 = Draw(100), r2 = Draw(50), r3 = Draw(50);
+    pos.x = r3 - 25.0f;
+    pos.y = r2 - 25.0f;
+    pos.z = -r1 - 50.0f;
+    const float r4 = Draw(20), r5 = Draw(20), r6 = Draw(20);
+    vel.x = r6 - 10.0f;
+    vel.y = r5 - 10.0f;
+    vel.z = r4 - 10.0f;
+    const float r7 = Draw(360), r8 = Draw(360), r9 = Draw(360);
+    angle.x = r9;
+    angle.y = r8;
+    angle.z = r7;
+    const float r10 = Draw(60), r11 = Draw(60), r12 = Draw(60);
+    spin.x = r12 - 30.0f;
+    spin.y = r11 - 30.0f;
+    spin.z = r10 - 30.0f;
+
+    info = type;
+    model = type->model;
+    delete[] mids;
+    numMids = 0;
+    const int count = type->numTris;
+    mids = new (std::nothrow) TRIMID[count > 0 ? count : 1];
+    if (mids == nullptr) {
+        ERRORCLOSE("Error Allocating Memory!");
+        return;
+    }
+    numMids = count;
+    for (int t = 0; t < count; t++) {
+        mids[t].mid = type->triCentres[t];
+        mids[t].tri = t;
+    }
+}
+
+void ONEBOTTLE::Move(double dt, MAINCLASS* manager) {
+    if (manager == nullptr) {
+        return;
+    }
+    const MATRIX turn = MatrixFromAngle(angle);
+    rotation = turn;
+
+    const float t = static_cast<float>(dt);
+    pos.x += t * vel.x;
+    pos.y += t * vel.y;
+    pos.z += t * vel.z;
+    angle.x += t * spin.x;
+    angle.y += t * spin.y;
+    angle.z += t * spin.z;
+
+    const int plane = manager->frustum.CheckFrustumHit(pos, manager->bottleScale * 10.0f);
+    switch (plane) {
+    case 0:
+        vel.x = -Draw(10) - 2.0f;
+        break;
+    case 1:
+        vel.x = Draw(10) + 2.0f;
+        break;
+    case 2:
+        vel.y = Draw(10) + 2.0f;
+        break;
+    case 3:
+        vel.y = -Draw(10) - 2.0f;
+        break;
+    case 4:
+        vel.z = Draw(10) + 2.0f;
+        break;
+    case 5:
+        vel.z = -Draw(10) - 2.0f;
+        break;
+    default:
+        break;
+    }
+    if (plane != lastPlane) {
+        NewSpin(spin);
+        if (manager->playSound && manager->numBottles <= 4) {
+            PlayBottleSound();
+        }
+    }
+    lastPlane = plane;
+
+    if (pos.z > -40.0f) {
+        vel.z = -Draw(10) - 2.0f;
+    }
+    if (pos.z < -200.0f) {
+        vel.z = Draw(10) + 1.0f;
+    }
+    Rotate(turn);
+}
+
+void ONEBOTTLE::Rotate(MATRIX m) {
+    if (info == nullptr) {
+        return;
+    }
+    for (int i = 0; i < numMids; i++) {
+        mids[i].mid = MatrixPointMultiply(m, info->triCentres[mids[i].tri]);
+    }
+    std::sort(mids, mids + numMids,
+              [](const TRIMID& a, const TRIMID& b) { return compare_mids(&a, &b) < 0; });
+    top = MatrixPointMultiply(m, VECTOR3D(0.0f, info->top, 0.0f));
+    bottom = MatrixPointMultiply(m, VECTOR3D(0.0f, info->bottom, 0.0f));
+}
+
+// The label groups: every group whose material names an existing label slot.
+void ONEBOTTLE::DrawLabels() {
+    for (int g = 0; g < model->numGroups; g++) {
+        const auto& group = model->groups[g];
+        const int slot = group.materialIndex;
+        if (slot <= 0 || slot >= info->numTextures) {
+            continue;
+        }
+        glBindTexture(GL_TEXTURE_2D, info->textures[slot].texID);
+        glBegin(GL_TRIANGLES);
+        for (int j = 0; j < group.numTriangles; j++) {
+            const auto& tri = model->triangles[group.triangleIndices[j]];
+            for (int k = 0; k < 3; k++) {
+                glNormal3fv(tri.vertexNormals[k]);
+                glTexCoord2f(tri.s[k], -tri.t[k]);
+                glVertex3fv(model->vertices[tri.vertexIndices[k]].location);
+            }
+        }
+        glEnd();
+    }
+}
+
+void ONEBOTTLE::Draw(MAINCLASS* manager) {
+    if (manager == nullptr || info == nullptr || model == nullptr) {
+        return;
+    }
+    glColor4f(1, 1, 1, 1);
+    glEnable(GL_BLEND);
+    glPushMatrix();
+    glTranslatef(pos.x, pos.y, pos.z);
+    glMultMatrixd(rotation.m);
+    glColor4f(1, 1, 1, 1);
+
+    // Inside faces of the labels first, seen through the glass.
+    glCullFace(GL_FRONT);
+    glEnable(GL_CULL_FACE);
+    DrawLabels();
+    glDisable(GL_CULL_FACE);
+
+    // The glass over every triangle, back to front.
+    glColor4f(1, 1, 1, info->alpha);
+    glBindTexture(GL_TEXTURE_2D, info->textures[0].texID);
+    if (!manager->goodShine) {
+        glEnable(GL_TEXTURE_GEN_S);
+        glEnable(GL_TEXTURE_GEN_T);
+        glColor4f(1, 1, 1, 1);
+    }
+    glTexCoord2f(0, 0);
+    glBegin(GL_TRIANGLES);
+    for (int i = 0; i < numMids; i++) {
+        const auto& tri = model->triangles[mids[i].tri];
+        for (int k = 0; k < 3; k++) {
+            glNormal3fv(tri.vertexNormals[k]);
+            glVertex3fv(model->vertices[tri.vertexIndices[k]].location);
+        }
+    }
+    glEnd();
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+
+    if (manager->goodShine) {
+        glCullFace(GL_BACK);
+        glEnable(GL_CULL_FACE);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, manager->shineTex);
+        glEnable(GL_TEXTURE_GEN_S);
+        glEnable(GL_TEXTURE_GEN_T);
+        glColor4f(1, 1, 1, 0.125f);
+        glBegin(GL_TRIANGLES);
+        for (int i = 0; i < numMids; i++) {
+            const auto& tri = model->triangles[mids[i].tri];
+            for (int k = 0; k < 3; k++) {
+                glNormal3fv(tri.vertexNormals[k]);
+                glTexCoord2f(tri.s[k], -tri.t[k]);
+                glVertex3fv(model->vertices[tri.vertexIndices[k]].location);
+            }
+        }
+        glEnd();
+        glDisable(GL_TEXTURE_GEN_S);
+        glDisable(GL_TEXTURE_GEN_T);
+        glColor4f(1, 1, 1, 1);
+        glDisable(GL_CULL_FACE);
+    }
+
+    // Outside faces of the labels last, in front of the glass.
+    glCullFace(GL_BACK);
+    glEnable(GL_CULL_FACE);
+    DrawLabels();
+    glDisable(GL_CULL_FACE);
+
+    glPopMatrix();
+    glDisable(GL_BLEND);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+}

@@ -1,0 +1,54 @@
+#ifndef TUMBLIX_BOTTLES_BOTTLE_H
+#define TUMBLIX_BOTTLES_BOTTLE_H
+
+#include "maths/NiftyMaths.h"
+
+class BOTTLEINFO;
+class MAINCLASS;
+class MS3D;
+
+// One triangle of a live bottle for the depth sort: its turned centre and
+// its index in the model.
+struct TRIMID {
+    VECTOR3D mid;
+    int tri;
+};
+
+// One live bottle. It owns only its depth-sort array; its type and mesh
+// belong to the catalogue.
+class ONEBOTTLE {
+  public:
+    ONEBOTTLE();
+    ~ONEBOTTLE();
+    ONEBOTTLE(ONEBOTTLE&& other) noexcept;
+    ONEBOTTLE& operator=(ONEBOTTLE&& other) noexcept;
+    ONEBOTTLE(const ONEBOTTLE&) = delete;
+    ONEBOTTLE& operator=(const ONEBOTTLE&) = delete;
+
+    // Gives the bottle its type and a random start (twelve rand() draws).
+    void Load(BOTTLEINFO* type);
+    void Move(double dt, MAINCLASS* manager);
+    void Rotate(MATRIX m);
+    void Draw(MAINCLASS* manager);
+    void Release(); // frees mids, forgets the type
+
+    TRIMID* mids;
+    int numMids;
+    VECTOR3D angle;
+    VECTOR3D spin;
+    VECTOR3D pos;
+    VECTOR3D vel;
+    MATRIX rotation;
+    MS3D* model;
+    BOTTLEINFO* info;
+    VECTOR3D top;
+    VECTOR3D bottom;
+    int lastPlane;
+
+  private:
+    void DrawLabels();
+};
+
+int compare_mids(const void* a, const void* b);
+
+#endif

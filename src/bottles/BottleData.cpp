@@ -1,0 +1,133 @@
+#include "bottles/BottleData.h"
+
+#include "assets/DataFile.h"
+#include "assets/TGALoader.h"
+#include "assets/Texture.h"
+#include "maths/Misc.h"
+#include "model/MilkshapeModel.h"
+
+#include <new>
+#include <string>
+
+BOTTLEINFO::BOTTLEINFO()
+    : fileName{}, folder{}, name{}, loaded(false), selected(true), tag(0), flags(0), alpha(0.0f),
+      size(1.0f), numTextures(0), textures(nullptr), model(nullptr), triCentres(nullptr),
+      numTris(0), top(0.0f), bottom(0.0f), radius(0.0f) {}
+
+BOTTLEINFO::~BOTTLEINFO() { Release(); }
+
+void BOTTLEINFO::Release() {
+    delete[] textures;
+    textures = nullptr;
+    numTextures = 0;
+    delete model;
+    model = nullptr;
+    delete[] triCentres;
+    triCentres = nullptr;
+    numTris = 0;
+    loaded = false;
+}
+
+bool BOTTLEINFO::LoadData(const char* /*path*/, float loadSize, bool goodShine) {
+    if (loaded) {
+        return true;
+    }
+    DATAFILE file;
+    const std::string where = std::string(folder) + fileName;
+    if (!file.Open(where.c_str())) {
+        ERRORCLOSE("Unable to load currency!");
+        file.Close();
+        return false;
+    }
+    const bool ok = Load(&file, loadSize, goodShine);
+    file.Close();
+    if (!ok) {
+        // Nothing of a failed attempt stays behind to be lost by a retry.
+        Release();
+        return false;
+    }
+    loaded = true;
+    return true;
+}
+
+bool BOTTLEINFO::Load(DATAFILE* file, float loadSize, bool goodShine) {
+    Release();
+    model = new (std::nothrow) MS3D();
+    if (model == nullptr) {
+        return false;
+    }
+    if (!file->SeekLump(0)) {
+        return false;
+    }
+    if (!model->LoadFromFStream(file->stream)) {
+        return false;
+    }
+    size = loadSize;
+    model->Scale(loadSize);
+
+    numTextures = static_cast<int>(file->header.numLumps) - 1;
+    if (file->header.numLumps < 2) {
+        numTextures = 0;
+        return false;
+    }
+    textures = new (std::nothrow) Texture[numTextures];
+    if (textures == nullptr) {
+        numTextures = 0;
+        ERRORCLOSE("Unable to allocate memory!");
+        return false;
+    }
+    for (int i = 0; i < numTextures; i++) {
+        const auto& entry = file->lumps[i + 1];
+        if (entry.type != 1) {
+            continue;
+        }
+        const int mode = (goodShine && i == 0) ? 0 : static_cast<int>(entry.alphaMode);
+        if (!file->SeekLump(i + 1) || !LoadTGA2(&textures[i], &file->stream) ||
+            !BuildTexture(&textures[i], mode)) {
+            return false;
+        }
+    }
+
+    tag = file->header.tag;
+    flags = file->header.flags;
+    alpha = static_cast<float>(file->header.alpha / 255.0);
+
+    numTris = model->numTriangles;
+    triCentres = new (std::nothrow) VECTOR3D[numTris > 0 ? numTris : 1];
+    if (triCentres == nullptr) {
+        numTris = 0;
+        return false;
+    }
+    for (int t = 0; t < numTris; t++) {
+        const auto& tri = model->triangles[t];
+        VECTOR3D c(0.0f, 0.0f, 0.0f);
+        for (int k = 0; k < 3; k++) {
+            const float* p = model->vertices[tri.vertexIndices[k]].location;
+            c.x += p[0];
+            c.y += p[1];
+            c.z += p[2];
+        }
+        c.x /= 3.0f;
+        c.y /= 3.0f;
+        c.z /= 3.0f;
+        triCentres[t] = c;
+    }
+
+    top = -1.0f;
+    bottom = 1.0f;
+    radius = -1.0f;
+    for (int v = 0; v < model->numVertices; v++) {
+        const float* p = model->vertices[v].location;
+        if (p[1] > top) {
+            top = p[1];
+        }
+        if (p[1] < bottom) {
+            bottom = p[1];
+        }
+        if (p[0] > radius) {
+            radius = p[0];
+        }
+    }
+    top = static_cast<float>(top + radius * -0.35);
+    return true;
+}

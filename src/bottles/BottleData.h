@@ -1,0 +1,51 @@
+#ifndef TUMBLIX_BOTTLES_BOTTLEDATA_H
+#define TUMBLIX_BOTTLES_BOTTLEDATA_H
+
+#include "maths/NiftyMaths.h"
+
+#include <cstdint>
+
+class DATAFILE;
+class MS3D;
+class Texture;
+
+enum { BOTTLE_PATH_SIZE = 16384, BOTTLE_NAME_SIZE = 100 };
+
+// One bottle type: a bottle data file, its mesh and its textures. The
+// catalogue fills the file's name and header values; the mesh and textures
+// are loaded when the first bottle of the type appears.
+class BOTTLEINFO {
+  public:
+    BOTTLEINFO();
+    ~BOTTLEINFO();
+    BOTTLEINFO(const BOTTLEINFO&) = delete;
+    BOTTLEINFO& operator=(const BOTTLEINFO&) = delete;
+
+    // Loads the type from folder + fileName unless it is loaded already.
+    // path is not used: the type always loads from where it was found.
+    bool LoadData(const char* path, float size, bool goodShine);
+    bool Load(DATAFILE* file, float size, bool goodShine);
+
+    char fileName[BOTTLE_PATH_SIZE];
+    char folder[BOTTLE_PATH_SIZE];
+    char name[BOTTLE_NAME_SIZE];
+    bool loaded;
+    bool selected;
+    uint8_t tag;
+    uint32_t flags;
+    float alpha;
+    float size;
+    int numTextures;
+    Texture* textures; // numTextures slots; slot 0 is the glass
+    MS3D* model;
+    VECTOR3D* triCentres; // numTris model-space triangle centres
+    int numTris;
+    float top;    // upper end of the collision axis
+    float bottom; // lower end of the collision axis
+    float radius; // largest vertex x
+
+  private:
+    void Release();
+};
+
+#endif

@@ -1,0 +1,49 @@
+#ifndef TUMBLIX_TESTS_BOTTLEFILES_H
+#define TUMBLIX_TESTS_BOTTLEFILES_H
+
+#include "brewlib/ContainerWriter.h"
+#include "brewlib/Image.h"
+#include "brewlib/Ms3dWriter.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Small bottle types for tests, written with the real writers.
+namespace fixtures {
+
+// An image of one colour; corners (and so the texel sampled at (0, 0)) may
+// be given another colour.
+brew::Image Solid(uint32_t w, uint32_t h, uint8_t r, uint8_t g, uint8_t b);
+brew::Image WithCorners(brew::Image image, uint8_t r, uint8_t g, uint8_t b);
+
+// Adds a square of side `size` centred at (cx, cy, z), facing +z (or -z when
+// facing is -1), as two triangles in a new group with the material index.
+void AddQuad(brew::Ms3dModel& model, float cx, float cy, float z, float w, float h,
+             int8_t materialIndex, int facing = 1);
+
+// A closed box from (x0, y0, z0) to (x1, y1, z1), one group.
+void AddBox(brew::Ms3dModel& model, float x0, float y0, float z0, float x1, float y1, float z1,
+            int8_t materialIndex);
+
+struct BottleSpec {
+    std::string name = "Test Bottle";
+    uint8_t alpha = 255;
+    uint8_t tag = 0;
+    uint32_t flags = 0;
+    brew::Ms3dModel model;
+    // Texture slots in order; an empty image makes a non-image lump.
+    std::vector<brew::Image> slots;
+    std::vector<uint32_t> alphaModes; // per slot, 0 when missing
+};
+
+// A bottle upright along y: a box of the given height and half-width, with
+// a glass group and one label group (material 1).
+BottleSpec Upright(const std::string& name, float height = 20.0f, float halfWidth = 3.0f);
+
+brew::Bytes Encode(const BottleSpec& spec);
+void Write(const std::string& path, const BottleSpec& spec);
+
+} // namespace fixtures
+
+#endif

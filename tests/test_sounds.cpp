@@ -1,0 +1,183 @@
+#include "GLFixture.h"
+#include "SoundCounter.h"
+#include "TempDir.h"
+#include "bottles/MainClass.h"
+#include "host/platform/MixerSound.h"
+#include "scene/SoundStuff.h"
+
+#include <SDL.h>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <cstdlib>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <vector>
+
+TEST(ClinkTable, LoadsEightFilesIntoTheirSlotsOnce) {
+    SoundCounter sounds;
+    SetupSounds("/res/", 51);
+    ASSERT_EQ(sounds.loaded.size(), 8u);
+    for (int n = 1; n <= 8; n++)
+        EXPECT_EQ(sounds.loaded[n - 1], "/res/clink" + std::to_string(n) + ".wav");
+    for (float level : sounds.levels)
+        EXPECT_FLOAT_EQ(level, 0.2f);
+
+    // A filled table is left alone, volume included.
+    SetupSounds("/other/", 255);
+    EXPECT_EQ(sounds.loaded.size(), 8u);
+    EXPECT_FLOAT_EQ(sounds.levels[0], 0.2f);
+
+    CleanupSounds();
+    EXPECT_EQ(sounds.stopped, 8);
+    EXPECT_EQ(sounds.released, 8);
+    CleanupSounds();
+    EXPECT_EQ(sounds.released, 8) << "an empty table frees nothing";
+
+    // Levels are passed on as they are, out of range included.
+    SetupSounds("/res/", 100);
+    EXPECT_NEAR(sounds.levels[8], 0.392f, 0.001f);
+    CleanupSounds();
+    SetupSounds("/res/", 300);
+    EXPECT_FLOAT_EQ(sounds.levels[16], float(300 / 255.0));
+}
+
+TEST(ClinkTable, PlaysTheSlotTheRandomDrawPicks) {
+    SoundCounter sounds;
+    sounds.missing = {"/res/clink3.wav"};
+    SetupSounds("/res/", 255);
+    ASSERT_EQ(sounds.loaded.size(), 7u);
+
+    std::srand(11);
+    std::vector<int> expected;
+    for (int i = 0; i < 400; i++) {
+        const int slot = std::rand() % 8;
+        if (slot != 2)
+            expected.push_back(slot < 2 ? slot : slot - 1); // clink3 never loaded
+    }
+    std::srand(11);
+    for (int i = 0; i < 400; i++)
+        PlayBottleSound();
+    EXPECT_EQ(sounds.played, expected);
+    EXPECT_LT(sounds.played.size(), 400u) << "the missing clink is silence";
+
+    // With nothing connected the draw still happens, so scenes move alike.
+    SetSoundBackend(nullptr);
+    std::srand(3);
+    PlayBottleSound();
+    const int next = std::rand();
+    std::srand(3);
+    std::rand();
+    EXPECT_EQ(next, std::rand());
+}
+
+// The clinks through SDL_mixer into SDL's "disk" audio driver, which writes
+// what it plays to a file.
+namespace {
+
+void WriteWav(const std::string& path) {
+    const int rate = 22050, n = rate / 5;
+    std::vector<int16_t> samples(n);
+    for (int i = 0; i < n; i++)
+        samples[i] = int16_t(12000 * std::sin(i * 2 * M_PI * 880 / rate) * (1.0 - double(i) / n));
+    auto u32 = [](std::ofstream& f, uint32_t v) { f.write(reinterpret_cast<char*>(&v), 4); };
+    auto u16 = [](std::ofstream& f, uint16_t v) { f.write(reinterpret_cast<char*>(&v), 2); };
+    std::ofstream f(path, std::ios::binary);
+    f.write("RIFF", 4);
+    u32(f, 36 + n * 2);
+    f.write("WAVEfmt ", 8);
+    u32(f, 16);
+    u16(f, 1);
+    u16(f, 1);
+    u32(f, rate);
+    u32(f, rate * 2);
+    u16(f, 2);
+    u16(f, 16);
+    f.write("data", 4);
+    u32(f, n * 2);
+    f.write(reinterpret_cast<const char*>(samples.data()), n * 2);
+}
+
+// Reads the driver's output until it holds `bytes`, or gives up after a while.
+std::vector<int16_t> Output(const std::string& path, size_t bytes) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    std::vector<char> data;
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::ifstream f(path, std::ios::binary);
+        data.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+        if (data.size() >= bytes)
+            break;
+        SDL_Delay(20); // the driver writes in real time
+    }
+    std::vector<int16_t> samples(data.size() / 2);
+    std::memcpy(samples.data(), data.data(), samples.size() * 2);
+    return samples;
+}
+
+int Peak(const std::vector<int16_t>& s) {
+    int peak = 0;
+    for (int16_t v : s)
+        peak = std::max(peak, std::abs(int(v)));
+    return peak;
+}
+
+class DiskAudioTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        UseHeadlessDrivers();
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", (tmp / "out.raw").c_str(), 1);
+        for (int n = 1; n <= 8; n++)
+            WriteWav(tmp / ("clink" + std::to_string(n) + ".wav"));
+        ASSERT_TRUE(MixerSound::Open()) << SDL_GetError();
+    }
+    void TearDown() override {
+        MixerSound::Close();
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+    }
+    TempDir tmp;
+};
+
+} // namespace
+
+TEST_F(DiskAudioTest, ACollisionPutsAClinkIntoTheOutput) {
+    SetupSounds(tmp.slash().c_str(), 255);
+    BOTTLEINFO type;
+    type.radius = 1.0f;
+    MAINCLASS manager;
+    manager.bottles = new ONEBOTTLE[2];
+    manager.numBottles = 2;
+    ONEBOTTLE& a = manager.bottles[0];
+    ONEBOTTLE& b = manager.bottles[1];
+    a.info = b.info = &type;
+    a.pos = VECTOR3D(0, 0, -100);
+    a.top = VECTOR3D(0, 5, 0);
+    a.bottom = VECTOR3D(0, -5, 0);
+    b.pos = VECTOR3D(1, 0, -100);
+    b.top = VECTOR3D(5, 0, 0);
+    b.bottom = VECTOR3D(-5, 0, 0);
+    manager.CheckCollisions();
+    // Half a second of 44.1 kHz stereo.
+    const std::vector<int16_t> out = Output(tmp / "out.raw", 44100 * 4 / 2);
+    EXPECT_GT(Peak(out), 2000);
+}
+
+TEST_F(DiskAudioTest, VolumeZeroIsSilent) {
+    SetupSounds(tmp.slash().c_str(), 0);
+    for (int i = 0; i < 8; i++)
+        PlayBottleSound();
+    const std::vector<int16_t> out = Output(tmp / "out.raw", 44100 * 4 / 2);
+    ASSERT_GE(out.size(), 44100u);
+    EXPECT_EQ(Peak(out), 0);
+}
+
+TEST(MixerSound, NoDeviceMeansSilenceNotFailure) {
+    UseHeadlessDrivers();
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    EXPECT_FALSE(MixerSound::Open());
+    SetupSounds("/res/", 255);
+    PlayBottleSound();
+    CleanupSounds();
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
