@@ -42,8 +42,8 @@ uint16_t AddVertex(brew::Ms3dModel& model, float x, float y, float z) {
     return static_cast<uint16_t>(model.vertices.size() - 1);
 }
 
-void AddTriangle(brew::Ms3dModel& model, brew::Ms3dGroup& group, uint16_t a, uint16_t b,
-                 uint16_t c, const float normal[3], const float st[3][2]) {
+void AddTriangle(brew::Ms3dModel& model, brew::Ms3dGroup& group, uint16_t a, uint16_t b, uint16_t c,
+                 const float normal[3], const float st[3][2]) {
     brew::Ms3dTriangle t;
     const uint16_t idx[3] = {a, b, c};
     for (int k = 0; k < 3; k++) {
@@ -102,7 +102,8 @@ void AddBox(brew::Ms3dModel& model, float x0, float y0, float z0, float x1, floa
         {{x0, y1, z1}, {x1, y1, z1}, {x1, y1, z0}, {x0, y1, z0}}, // +y
         {{x0, y0, z0}, {x1, y0, z0}, {x1, y0, z1}, {x0, y0, z1}}, // -y
     };
-    const float normals[6][3] = {{0, 0, 1}, {0, 0, -1}, {1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}};
+    const float normals[6][3] = {{0, 0, 1},  {0, 0, -1}, {1, 0, 0},
+                                 {-1, 0, 0}, {0, 1, 0},  {0, -1, 0}};
     for (int f = 0; f < 6; f++)
         AddFace(model, group, faces[f], normals[f]);
     model.groups.push_back(group);

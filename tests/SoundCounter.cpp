@@ -17,17 +17,28 @@ void* Load(const char* file) {
     current->levels.push_back(-1.0f);
     return reinterpret_cast<void*>(static_cast<uintptr_t>(current->loaded.size()));
 }
-int Index(void* sound) { return static_cast<int>(reinterpret_cast<uintptr_t>(sound)) - 1; }
-void SetVolume(void* sound, float level) { current->levels[Index(sound)] = level; }
-void Play(void* sound) { current->played.push_back(Index(sound)); }
-void Stop(void*) { current->stopped++; }
-void Release(void*) { current->released++; }
+int Index(void* sound) {
+    return static_cast<int>(reinterpret_cast<uintptr_t>(sound)) - 1;
+}
+void SetVolume(void* sound, float level) {
+    current->levels[Index(sound)] = level;
+}
+void Play(void* sound) {
+    current->played.push_back(Index(sound));
+}
+void Stop(void*) {
+    current->stopped++;
+}
+void Release(void*) {
+    current->released++;
+}
 
 const SoundBackend backend = {Load, SetVolume, Play, Stop, Release};
 
 } // namespace
 
 SoundCounter::SoundCounter() {
+    played.reserve(1 << 16); // so counting a clink never allocates
     current = this;
     CleanupSounds();
     SetSoundBackend(&backend);

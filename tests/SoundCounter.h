@@ -13,9 +13,9 @@ class SoundCounter {
     ~SoundCounter();
 
     std::vector<std::string> missing;
-    std::vector<std::string> loaded;  // file names, in load order
-    std::vector<float> levels;        // volume given to each loaded sound
-    std::vector<int> played;          // index into `loaded` of each play
+    std::vector<std::string> loaded; // file names, in load order
+    std::vector<float> levels;       // volume given to each loaded sound
+    std::vector<int> played;         // index into `loaded` of each play
     int stopped = 0;
     int released = 0;
 };

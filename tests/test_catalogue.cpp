@@ -70,7 +70,8 @@ TEST_F(CatalogueTest, OnlyValidBrewFilesAreListed) {
 }
 
 TEST_F(CatalogueTest, HeaderValuesAndBothFoldersInOrder) {
-    fixtures::BottleSpec spec = fixtures::Upright("A name of exactly forty-nine characters, no more!");
+    fixtures::BottleSpec spec =
+        fixtures::Upright("A name of exactly forty-nine characters, no more!");
     spec.tag = 7;
     spec.flags = 6;
     fixtures::Write(first + "a.brew", spec);
@@ -119,7 +120,9 @@ TEST_F(CatalogueTest, SelectionTextSwitchesTypesOff) {
         for (int i = 0; i < 3; i++)
             manager.types[i].selected = true;
     };
-    auto selected = [&] { return std::vector<int>(manager.selection, manager.selection + manager.numSelected); };
+    auto selected = [&] {
+        return std::vector<int>(manager.selection, manager.selection + manager.numSelected);
+    };
 
     const char two[] = "a.brew#b.brew###";
     ASSERT_TRUE(manager.FindBottleSelection(two, sizeof two));

@@ -1,5 +1,6 @@
 #include "SoundCounter.h"
 #include "bottles/MainClass.h"
+#include "scene/SoundStuff.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -29,8 +30,8 @@ TEST(VectorIntersection, OnlyTheFirstSegmentsBoxIsWidened) {
 TEST(VectorIntersection, ShortAndParallelAxesNeverTouch) {
     const VECTOR3D zero(0, 0, 0);
     EXPECT_FALSE(VectorIntersection(zero, zero, zero, zero, nullptr, 100.0f));
-    EXPECT_FALSE(VectorIntersection(VECTOR3D(0, 0, 0), VECTOR3D(0.4f, 0.4f, 0.4f), VECTOR3D(-5, 0, 0),
-                                    VECTOR3D(5, 0, 0), nullptr, 100.0f));
+    EXPECT_FALSE(VectorIntersection(VECTOR3D(0, 0, 0), VECTOR3D(0.4f, 0.4f, 0.4f),
+                                    VECTOR3D(-5, 0, 0), VECTOR3D(5, 0, 0), nullptr, 100.0f));
     EXPECT_FALSE(VectorIntersection(VECTOR3D(-5, 0, 0), VECTOR3D(5, 0, 0), VECTOR3D(0, 0, 0),
                                     VECTOR3D(0.4f, -0.4f, 0.3f), nullptr, 100.0f));
     // Parallel, one unit apart.

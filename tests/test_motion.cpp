@@ -1,6 +1,7 @@
 #include "GLFixture.h"
 #include "SoundCounter.h"
 #include "bottles/MainClass.h"
+#include "scene/SoundStuff.h"
 
 #include <GL/glu.h>
 #include <cmath>
@@ -51,7 +52,9 @@ class MotionTest : public GLFixture {
     MAINCLASS manager;
 };
 
-bool Same(VECTOR3D a, VECTOR3D b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+bool Same(VECTOR3D a, VECTOR3D b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
 
 } // namespace
 
@@ -72,7 +75,8 @@ TEST_F(MotionTest, FarFromEverySideABottleKeepsItsCourse) {
     EXPECT_NEAR(b.angle.z, 7.0f, 1e-4);
     EXPECT_TRUE(sounds.played.empty());
     // The axis keeps its length whatever the turn.
-    const float axisLength = std::hypot(b.top.x - b.bottom.x, b.top.y - b.bottom.y, b.top.z - b.bottom.z);
+    const float axisLength =
+        std::hypot(b.top.x - b.bottom.x, b.top.y - b.bottom.y, b.top.z - b.bottom.z);
     EXPECT_NEAR(axisLength, 8.0f, 1e-4);
 }
 
@@ -84,9 +88,12 @@ TEST_F(MotionTest, EverySideSendsTheBottleBackInside) {
         VECTOR3D pos;
         int plane;
     } cases[] = {
-        {VECTOR3D(halfW - 1, 0, -depth), FRUSTUM::RIGHT},  {VECTOR3D(-halfW + 1, 0, -depth), FRUSTUM::LEFT},
-        {VECTOR3D(0, -halfH + 1, -depth), FRUSTUM::BOTTOM}, {VECTOR3D(0, halfH - 1, -depth), FRUSTUM::TOP},
-        {VECTOR3D(0, 0, -248), FRUSTUM::FAR_PLANE},          {VECTOR3D(0, 0, -3), FRUSTUM::NEAR_PLANE},
+        {VECTOR3D(halfW - 1, 0, -depth), FRUSTUM::RIGHT},
+        {VECTOR3D(-halfW + 1, 0, -depth), FRUSTUM::LEFT},
+        {VECTOR3D(0, -halfH + 1, -depth), FRUSTUM::BOTTOM},
+        {VECTOR3D(0, halfH - 1, -depth), FRUSTUM::TOP},
+        {VECTOR3D(0, 0, -248), FRUSTUM::FAR_PLANE},
+        {VECTOR3D(0, 0, -3), FRUSTUM::NEAR_PLANE},
     };
     for (const Case& c : cases) {
         for (int trial = 0; trial < 30; trial++) {
@@ -95,7 +102,8 @@ TEST_F(MotionTest, EverySideSendsTheBottleBackInside) {
             ASSERT_EQ(b.lastPlane, c.plane);
             const float v[3] = {b.vel.x, b.vel.y, b.vel.z};
             const int axis = c.plane / 2;
-            const bool positive = c.plane == FRUSTUM::LEFT || c.plane == FRUSTUM::BOTTOM || c.plane == FRUSTUM::FAR_PLANE;
+            const bool positive = c.plane == FRUSTUM::LEFT || c.plane == FRUSTUM::BOTTOM ||
+                                  c.plane == FRUSTUM::FAR_PLANE;
             const float low = positive ? 2.0f : -11.0f, high = positive ? 11.0f : -2.0f;
             if (c.plane == FRUSTUM::FAR_PLANE) {
                 // Far beyond -200 the depth limit then draws 1 to 10.
@@ -108,9 +116,11 @@ TEST_F(MotionTest, EverySideSendsTheBottleBackInside) {
                 EXPECT_GE(v[axis], low) << c.plane;
                 EXPECT_LE(v[axis], high) << c.plane;
             }
-            for (int k = 0; k < 3; k++)
-                if (k != axis)
+            for (int k = 0; k < 3; k++) {
+                if (k != axis) {
                     EXPECT_EQ(v[k], 0.0f) << "only the component towards the side changes";
+                }
+            }
         }
     }
 }
@@ -125,7 +135,8 @@ TEST_F(MotionTest, NewSpinAndClinkOnlyWhenTheSideChanges) {
         b.Move(1.0 / 35, &manager);
         if (!Same(spin, b.spin)) {
             spinChanges++;
-            EXPECT_NE(b.lastPlane, previous) << "spin changed without a change of side, frame " << frame;
+            EXPECT_NE(b.lastPlane, previous)
+                << "spin changed without a change of side, frame " << frame;
         }
         if (b.lastPlane == FRUSTUM::RIGHT) {
             framesAtWall++;

@@ -4,6 +4,7 @@
 #include "TempDir.h"
 #include "bottles/MainClass.h"
 #include "scene/Settings.h"
+#include "scene/SoundStuff.h"
 
 #include <GL/glu.h>
 #include <atomic>
@@ -31,10 +32,18 @@ void* operator new[](size_t size) {
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -74,17 +83,20 @@ TEST_F(SoakTest, AnHourOfFiveBottles) {
     glLoadIdentity();
 
     const int frames = 35 * 3600;
-    const long before = allocations.load();
+    long before = 0;
     // Corners and collisions can carry a bottle past a side for a moment;
     // the rebounds must bring it back soon.
     int outsideRun[5] = {}, longestRun = 0;
     for (int frame = 0; frame < frames; frame++) {
         manager.frustum.ExtractFrustumFaster();
         manager.DrawBottles(1.0 / 35);
+        if (frame == 0) {
+            before = allocations.load(); // the GL driver builds its programs on first use
+        }
         for (int i = 0; i < 5; i++) {
             const VECTOR3D p = manager.bottles[i].pos;
-            const bool outside = manager.frustum.CheckFrustumHit(p, 0.0f) != -1 || p.z > -39.0f ||
-                                 p.z < -201.0f;
+            const bool outside =
+                manager.frustum.CheckFrustumHit(p, 0.0f) != -1 || p.z > -39.0f || p.z < -201.0f;
             outsideRun[i] = outside ? outsideRun[i] + 1 : 0;
             longestRun = std::max(longestRun, outsideRun[i]);
         }
@@ -93,9 +105,11 @@ TEST_F(SoakTest, AnHourOfFiveBottles) {
     EXPECT_LT(longestRun, 35 * 5) << "no bottle stays out of view for five seconds";
     for (int i = 0; i < 5; i++) {
         const ONEBOTTLE& b = manager.bottles[i];
-        for (float v : {b.pos.x, b.pos.y, b.pos.z, b.vel.x, b.vel.y, b.vel.z, b.angle.x, b.angle.y, b.angle.z})
+        for (float v : {b.pos.x, b.pos.y, b.pos.z, b.vel.x, b.vel.y, b.vel.z, b.angle.x, b.angle.y,
+                        b.angle.z})
             EXPECT_TRUE(std::isfinite(v));
-        EXPECT_EQ(manager.frustum.CheckFrustumHit(b.pos, -2.0f), -1) << "bottle " << i << " in view";
+        EXPECT_EQ(manager.frustum.CheckFrustumHit(b.pos, -2.0f), -1)
+            << "bottle " << i << " in view";
     }
     EXPECT_GT(sounds.played.size(), 0u) << "an hour of bottles collides at least once";
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));

@@ -16,13 +16,15 @@
 namespace {
 
 // rand() % n as a float.
-float Draw(int n) { return static_cast<float>(std::rand() % n); }
+float Roll(int n) {
+    return static_cast<float>(std::rand() % n);
+}
 
 // A new random spin: z, then y, then x.
 void NewSpin(VECTOR3D& spin) {
-    spin.z = Draw(60) - 30.0f;
-    spin.y = Draw(60) - 30.0f;
-    spin.x = Draw(60) - 30.0f;
+    spin.z = Roll(60) - 30.0f;
+    spin.y = Roll(60) - 30.0f;
+    spin.x = Roll(60) - 30.0f;
 }
 
 } // namespace
@@ -43,9 +45,13 @@ ONEBOTTLE::ONEBOTTLE()
     : mids(nullptr), numMids(0), angle(0, 0, 0), spin(0, 0, 0), pos(0, 0, 0), vel(0, 0, 0),
       model(nullptr), info(nullptr), top(0, 0, 0), bottom(0, 0, 0), lastPlane(-1) {}
 
-ONEBOTTLE::~ONEBOTTLE() { Release(); }
+ONEBOTTLE::~ONEBOTTLE() {
+    Release();
+}
 
-ONEBOTTLE::ONEBOTTLE(ONEBOTTLE&& o) noexcept : ONEBOTTLE() { *this = std::move(o); }
+ONEBOTTLE::ONEBOTTLE(ONEBOTTLE&& o) noexcept : ONEBOTTLE() {
+    *this = std::move(o);
+}
 
 ONEBOTTLE& ONEBOTTLE::operator=(ONEBOTTLE&& o) noexcept {
     if (this != &o) {
@@ -74,19 +80,19 @@ void ONEBOTTLE::Release() {
 }
 
 void ONEBOTTLE::Load(BOTTLEINFO* type) {
-    const float r1 = Draw(100), r2 = Draw(50), r3 = Draw(50);
+    const float r1 = Roll(100), r2 = Roll(50), r3 = Roll(50);
     pos.x = r3 - 25.0f;
     pos.y = r2 - 25.0f;
     pos.z = -r1 - 50.0f;
-    const float r4 = Draw(20), r5 = Draw(20), r6 = Draw(20);
+    const float r4 = Roll(20), r5 = Roll(20), r6 = Roll(20);
     vel.x = r6 - 10.0f;
     vel.y = r5 - 10.0f;
     vel.z = r4 - 10.0f;
-    const float r7 = Draw(360), r8 = Draw(360), r9 = Draw(360);
+    const float r7 = Roll(360), r8 = Roll(360), r9 = Roll(360);
     angle.x = r9;
     angle.y = r8;
     angle.z = r7;
-    const float r10 = Draw(60), r11 = Draw(60), r12 = Draw(60);
+    const float r10 = Roll(60), r11 = Roll(60), r12 = Roll(60);
     spin.x = r12 - 30.0f;
     spin.y = r11 - 30.0f;
     spin.z = r10 - 30.0f;
@@ -126,22 +132,22 @@ void ONEBOTTLE::Move(double dt, MAINCLASS* manager) {
     const int plane = manager->frustum.CheckFrustumHit(pos, manager->bottleScale * 10.0f);
     switch (plane) {
     case 0:
-        vel.x = -Draw(10) - 2.0f;
+        vel.x = -Roll(10) - 2.0f;
         break;
     case 1:
-        vel.x = Draw(10) + 2.0f;
+        vel.x = Roll(10) + 2.0f;
         break;
     case 2:
-        vel.y = Draw(10) + 2.0f;
+        vel.y = Roll(10) + 2.0f;
         break;
     case 3:
-        vel.y = -Draw(10) - 2.0f;
+        vel.y = -Roll(10) - 2.0f;
         break;
     case 4:
-        vel.z = Draw(10) + 2.0f;
+        vel.z = Roll(10) + 2.0f;
         break;
     case 5:
-        vel.z = -Draw(10) - 2.0f;
+        vel.z = -Roll(10) - 2.0f;
         break;
     default:
         break;
@@ -155,10 +161,10 @@ void ONEBOTTLE::Move(double dt, MAINCLASS* manager) {
     lastPlane = plane;
 
     if (pos.z > -40.0f) {
-        vel.z = -Draw(10) - 2.0f;
+        vel.z = -Roll(10) - 2.0f;
     }
     if (pos.z < -200.0f) {
-        vel.z = Draw(10) + 1.0f;
+        vel.z = Roll(10) + 1.0f;
     }
     Rotate(turn);
 }

@@ -14,7 +14,9 @@ BOTTLEINFO::BOTTLEINFO()
       size(1.0f), numTextures(0), textures(nullptr), model(nullptr), triCentres(nullptr),
       numTris(0), top(0.0f), bottom(0.0f), radius(0.0f) {}
 
-BOTTLEINFO::~BOTTLEINFO() { Release(); }
+BOTTLEINFO::~BOTTLEINFO() {
+    Release();
+}
 
 void BOTTLEINFO::Release() {
     delete[] textures;

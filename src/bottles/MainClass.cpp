@@ -50,9 +50,15 @@ void NewSpin(VECTOR3D& spin) {
     spin.x = static_cast<float>(std::rand() % 60 - 30);
 }
 
-VECTOR3D Add(VECTOR3D a, VECTOR3D b) { return VECTOR3D(a.x + b.x, a.y + b.y, a.z + b.z); }
-VECTOR3D Sub(VECTOR3D a, VECTOR3D b) { return VECTOR3D(a.x - b.x, a.y - b.y, a.z - b.z); }
-float Dot(VECTOR3D a, VECTOR3D b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+VECTOR3D Add(VECTOR3D a, VECTOR3D b) {
+    return VECTOR3D(a.x + b.x, a.y + b.y, a.z + b.z);
+}
+VECTOR3D Sub(VECTOR3D a, VECTOR3D b) {
+    return VECTOR3D(a.x - b.x, a.y - b.y, a.z - b.z);
+}
+float Dot(VECTOR3D a, VECTOR3D b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 
 } // namespace
 
@@ -155,7 +161,8 @@ bool MAINCLASS::BuildBottleList() {
         return false;
     }
     int filled = 0;
-    for (const char* folder : {static_cast<const char*>(bottlePath), static_cast<const char*>(bottlePath2)}) {
+    for (const char* folder :
+         {static_cast<const char*>(bottlePath), static_cast<const char*>(bottlePath2)}) {
         if (filled >= numTypes) {
             break;
         }

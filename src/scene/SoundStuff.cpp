@@ -11,7 +11,9 @@ const SoundBackend* backend = nullptr;
 
 } // namespace
 
-void SetSoundBackend(const SoundBackend* b) { backend = b; }
+void SetSoundBackend(const SoundBackend* b) {
+    backend = b;
+}
 
 void SetupSounds(const char* path, short volume) {
     const float level = static_cast<float>(volume / 255.0);
@@ -22,8 +24,8 @@ void SetupSounds(const char* path, short volume) {
         if (clinks[n - 1] != nullptr) {
             continue;
         }
-        const std::string file = std::string(path != nullptr ? path : "") + "clink" +
-                                 std::to_string(n) + ".wav";
+        const std::string file =
+            std::string(path != nullptr ? path : "") + "clink" + std::to_string(n) + ".wav";
         void* sound = backend->load(file.c_str());
         if (sound != nullptr) {
             backend->setVolume(sound, level);

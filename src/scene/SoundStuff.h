@@ -11,9 +11,9 @@ void CleanupSounds();
 // Without one (or when load answers null) the slots stay empty and the
 // clinks are silent, which is how the saver runs without a sound card.
 struct SoundBackend {
-    void* (*load)(const char* file);         // null when the file cannot be used
+    void* (*load)(const char* file);             // null when the file cannot be used
     void (*setVolume)(void* sound, float level); // level 1.0 is full volume
-    void (*play)(void* sound);               // starts playing, never blocks
+    void (*play)(void* sound);                   // starts playing, never blocks
     void (*stop)(void* sound);
     void (*release)(void* sound);
 };

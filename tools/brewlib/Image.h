@@ -14,9 +14,12 @@ struct Image {
     std::vector<uint8_t> pixels;
 
     Image() = default;
-    Image(uint32_t w, uint32_t h, uint32_t c) : width(w), height(h), channels(c), pixels(size_t(w) * h * c, 0) {}
+    Image(uint32_t w, uint32_t h, uint32_t c)
+        : width(w), height(h), channels(c), pixels(size_t(w) * h * c, 0) {}
     uint8_t* At(uint32_t x, uint32_t y) { return &pixels[(size_t(y) * width + x) * channels]; }
-    const uint8_t* At(uint32_t x, uint32_t y) const { return &pixels[(size_t(y) * width + x) * channels]; }
+    const uint8_t* At(uint32_t x, uint32_t y) const {
+        return &pixels[(size_t(y) * width + x) * channels];
+    }
 };
 
 } // namespace brew

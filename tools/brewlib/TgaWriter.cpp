@@ -8,7 +8,8 @@ Bytes EncodeTGA(const Image& image, bool rle) {
     if (image.width == 0 || image.height == 0 || image.width > 0xffff || image.height > 0xffff ||
         (image.channels != 3 && image.channels != 4) ||
         image.pixels.size() != size_t(image.width) * image.height * image.channels) {
-        throw std::invalid_argument("EncodeTGA: image must be 1 to 65535 pixels a side, RGB or RGBA");
+        throw std::invalid_argument(
+            "EncodeTGA: image must be 1 to 65535 pixels a side, RGB or RGBA");
     }
     Bytes out;
     ByteWriter w(out);

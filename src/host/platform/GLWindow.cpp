@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
-GLWindow::~GLWindow() { Close(); }
+GLWindow::~GLWindow() {
+    Close();
+}
 
 bool GLWindow::Open(const char* title, int width, int height, bool visible) {
     Close();

@@ -12,14 +12,19 @@ namespace {
 bool opened = false;
 bool startedAudio = false;
 
-void* Load(const char* file) { return Mix_LoadWAV(file); }
+void* Load(const char* file) {
+    return Mix_LoadWAV(file);
+}
 
 void SetVolume(void* sound, float level) {
     const float clamped = std::max(0.0f, std::min(1.0f, level));
-    Mix_VolumeChunk(static_cast<Mix_Chunk*>(sound), static_cast<int>(std::lround(clamped * MIX_MAX_VOLUME)));
+    Mix_VolumeChunk(static_cast<Mix_Chunk*>(sound),
+                    static_cast<int>(std::lround(clamped * MIX_MAX_VOLUME)));
 }
 
-void Play(void* sound) { Mix_PlayChannel(-1, static_cast<Mix_Chunk*>(sound), 0); }
+void Play(void* sound) {
+    Mix_PlayChannel(-1, static_cast<Mix_Chunk*>(sound), 0);
+}
 
 void Stop(void* sound) {
     const int channels = Mix_AllocateChannels(-1);
@@ -30,7 +35,9 @@ void Stop(void* sound) {
     }
 }
 
-void Release(void* sound) { Mix_FreeChunk(static_cast<Mix_Chunk*>(sound)); }
+void Release(void* sound) {
+    Mix_FreeChunk(static_cast<Mix_Chunk*>(sound));
+}
 
 const SoundBackend backend = {Load, SetVolume, Play, Stop, Release};
 
@@ -73,4 +80,6 @@ void MixerSound::Close() {
     opened = false;
 }
 
-bool MixerSound::IsOpen() { return opened; }
+bool MixerSound::IsOpen() {
+    return opened;
+}
