@@ -162,7 +162,7 @@ void DefaultSettings(SETTINGS& settings, const std::string& bottleFolder, int bg
     settings.VOLUME = 100;
 }
 
-GLuint MakePicture(const brew::Image& image) {
+GLuint MakePicture(const brew::Image& image, int alphaMode) {
     Texture t;
     t.width = image.width;
     t.height = image.height;
@@ -174,7 +174,7 @@ GLuint MakePicture(const brew::Image& image) {
     for (uint32_t y = 0; y < image.height; y++) {
         std::memcpy(t.imageData + row * y, image.At(0, image.height - 1 - y), row);
     }
-    if (!BuildTexture(&t, ALPHA_OPAQUE)) {
+    if (!BuildTexture(&t, alphaMode)) {
         throw std::runtime_error("cannot build the picture texture");
     }
     const GLuint name = t.texID;

@@ -40,9 +40,9 @@ void WriteBottles(const std::string& folder, int n);
 // sound and the given background kind.
 void DefaultSettings(SETTINGS& settings, const std::string& bottleFolder, int bgType);
 
-// An RGB texture of the image (top row at the top), as the host hands the
-// background picture over.
-GLuint MakePicture(const brew::Image& image);
+// A texture of the image (top row at the top), as the host hands the
+// background picture over; alphaMode as BuildTexture takes it.
+GLuint MakePicture(const brew::Image& image, int alphaMode = 0);
 
 // The GL state the host sets before the scene is set up (and after a resize).
 void InitGL(int width, int height);
