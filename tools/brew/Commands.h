@@ -8,7 +8,9 @@
 #define TUMBLIX_BREW_COMMANDS(X)                                                                   \
     X("pack-bottle", PackBottleCommand, "pack an MS3D model and TGA images into a bottle type")    \
     X("pack-resources", PackResourcesCommand,                                                      \
-      "pack images and other lumps into a resource container")
+      "pack images and other lumps into a resource container")                                     \
+    X("inspect", InspectCommand, "show what bottle types and resource containers hold")            \
+    X("verify", VerifyCommand, "check that the saver can use every part of the given files")
 
 enum { EXIT_DONE = 0, EXIT_FAILED = 1, EXIT_USAGE = 2 };
 
