@@ -234,47 +234,4 @@ TEST_F(ResourceTexturesTest, BrokenImageStopsLoadingButHandsTheArrayOver) {
     delete[] textures;
 }
 
-// Drawn over the whole view: the first row of the file is at t = 0, the
-// bottom, and keyed pixels let the background through when blended.
-class TextureDrawTest : public GLFixture {
-  protected:
-    TextureDrawTest() : GLFixture(2, 2) {}
-};
-
-TEST_F(TextureDrawTest, FirstRowOfTheFileIsAtTheBottomAndKeyedPixelsAreClear) {
-    Texture t;
-    // File order: bottom row (key colour, red), then top row (green, blue).
-    Fill(t, 2, 2, {255, 0, 255, 255, 0, 0, 0, 255, 0, 0, 0, 255});
-    ASSERT_TRUE(BuildTexture(&t, 1));
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    glClearColor(1, 1, 1, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(0, 1, 0, 1, -1, 1);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glBegin(GL_QUADS);
-    glTexCoord2f(0, 0);
-    glVertex2f(0, 0);
-    glTexCoord2f(1, 0);
-    glVertex2f(1, 0);
-    glTexCoord2f(1, 1);
-    glVertex2f(1, 1);
-    glTexCoord2f(0, 1);
-    glVertex2f(0, 1);
-    glEnd();
-    glDisable(GL_BLEND);
-    glDisable(GL_TEXTURE_2D);
-    EXPECT_EQ(ReadPixel(0, 0), (RGBA{255, 255, 255, 255})); // keyed: the white background
-    EXPECT_EQ(ReadPixel(1, 0), (RGBA{255, 0, 0, 255}));
-    EXPECT_EQ(ReadPixel(0, 1), (RGBA{0, 255, 0, 255}));
-    EXPECT_EQ(ReadPixel(1, 1), (RGBA{0, 0, 255, 255}));
-}
-
 } // namespace

@@ -257,27 +257,9 @@ TEST_F(TgaTest, PixelDataEndingEarlyIsReportedWhereItEnds) {
     ExpectFailure(runPixel, kError, "Could not read from file");
 }
 
-// A damaged header asking for the largest image is refused without the
-// allocation, with the message the decoding would have ended in.
-TEST_F(TgaTest, ImagesTheFileCannotFillAreRefusedBeforeAllocating) {
-    brew::Bytes flat = Header(2, 0xffff, 0xffff, 32);
-    Append(flat, {1, 2, 3, 4});
-    ExpectFailure(flat, kError, "Could not read image data");
-
-    brew::Bytes rle = Header(10, 0xffff, 0xffff, 32);
-    Append(rle, {0xff, 1, 2, 3, 4, 0xff, 1, 2, 3, 4});
-    ExpectFailure(rle, kError, "Could not read RLE header");
-
-    // Exactly enough packets of 128 pixels still decode: 257 pixels need three.
-    brew::Bytes tight = Header(10, 257, 1, 24);
-    Append(tight, {0xff, 1, 2, 3, 0xff, 1, 2, 3, 0x80, 4, 5, 6});
-    ASSERT_TRUE(Decode(tight));
-    EXPECT_EQ(Pixels().back(), 4);
-}
-
-// Runs in a child process: 0 when decoding path fails with the allocation
-// message and leaves no pixels.
-int DecodeWithLittleMemory(const std::string& path) {
+// Runs in a child process whose allocations cannot reach 4 GiB: 0 when
+// decoding path fails with exactly this message and leaves no pixels.
+int DecodeWithLittleMemory(const std::string& path, const char* text) {
 #ifndef TUMBLIX_ASAN
     const rlimit limit = {rlim_t(4) << 30, rlim_t(4) << 30};
     setrlimit(RLIMIT_AS, &limit);
@@ -286,15 +268,41 @@ int DecodeWithLittleMemory(const std::string& path) {
     Texture t;
     std::ifstream s(path, std::ios::binary);
     const bool ok = LoadTGA2(&t, &s);
-    const bool reported = recorder.alerts().size() == 1 &&
-                          recorder.alerts()[0] ==
-                              AlertRecorder::Alert("ERROR", "Could not allocate memory for image");
+    const bool reported =
+        recorder.alerts().size() == 1 && recorder.alerts()[0] == AlertRecorder::Alert(kError, text);
     return !ok && reported && t.imageData == nullptr ? 0 : 1;
 }
 
+void ExpectFailureWithLittleMemory(const std::string& path, const char* text) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::exit(DecodeWithLittleMemory(path, text)), ::testing::ExitedWithCode(0), "")
+        << text;
+}
+
+// A damaged header asking for the largest image is refused without trying
+// the 16 GiB allocation (which would fail in the child and say so), with the
+// message the decoding would have ended in.
+TEST_F(TgaTest, ImagesTheFileCannotFillAreRefusedBeforeAllocating) {
+    brew::Bytes flat = Header(2, 0xffff, 0xffff, 32);
+    Append(flat, {1, 2, 3, 4});
+    ExpectFailureWithLittleMemory(folder.Write("flat.tga", flat), "Could not read image data");
+
+    brew::Bytes rle = Header(10, 0xffff, 0xffff, 32);
+    Append(rle, {0xff, 1, 2, 3, 4, 0xff, 1, 2, 3, 4});
+    ExpectFailureWithLittleMemory(folder.Write("rle.tga", rle), "Could not read RLE header");
+
+    // Exactly enough packets of 128 pixels still decode: 257 pixels need three.
+    brew::Bytes tight = Header(10, 257, 1, 24);
+    Append(tight, {0xff, 1, 2, 3, 0xff, 1, 2, 3, 0x80, 4, 5, 6});
+    ASSERT_TRUE(Decode(tight));
+    EXPECT_EQ(Pixels().back(), 4);
+    tight.pop_back();
+    ExpectFailure(tight, kError, "Could not read RLE header");
+}
+
 TEST_F(TgaTest, AllocationFailureIsReported) {
-    // A sparse file long enough for a 65535 x 65535 x 32-bit image (16 GiB);
-    // the child process limits its address space so the buffer cannot be had.
+    // A sparse file long enough for a 65535 x 65535 x 32-bit image (16 GiB),
+    // so only the allocation can fail.
     const std::string path = folder.path + "/huge.tga";
     {
         brew::Bytes header = Header(2, 0xffff, 0xffff, 32);
@@ -302,8 +310,7 @@ TEST_F(TgaTest, AllocationFailureIsReported) {
         out.write(reinterpret_cast<const char*>(header.data()), std::streamsize(header.size()));
     }
     std::filesystem::resize_file(path, 18 + uint64_t(0xffff) * 0xffff * 4);
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(std::exit(DecodeWithLittleMemory(path)), ::testing::ExitedWithCode(0), "");
+    ExpectFailureWithLittleMemory(path, "Could not allocate memory for image");
 }
 
 } // namespace

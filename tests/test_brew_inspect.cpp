@@ -1,0 +1,138 @@
+#include "BottleFiles.h"
+#include "RunTool.h"
+#include "TempDir.h"
+#include "brewlib/TgaWriter.h"
+
+#include <gtest/gtest.h>
+
+// tumblix-brew inspect and verify on files written here byte by byte.
+
+namespace {
+
+class InspectTest : public ::testing::Test {
+  protected:
+    std::string Write(const std::string& name, const brew::Bytes& bytes) {
+        const std::string path = tmp / name;
+        std::string error;
+        EXPECT_TRUE(brew::WriteFileBytes(path, bytes, &error)) << error;
+        return path;
+    }
+    ToolResult Brew(const std::string& args) {
+        return RunTool(Quote(BuildProgram("tumblix-brew")) + " " + args);
+    }
+    // The JSON must parse; python's parser checks it.
+    void ExpectValidJson(const std::string& json) {
+        const std::string file = Write("out.json", brew::Bytes(json.begin(), json.end()));
+        EXPECT_EQ(RunTool("python3 -m json.tool " + Quote(file) + " >/dev/null").status, 0) << json;
+    }
+    TempDir tmp;
+};
+
+brew::Bytes Resources(bool brokenImage) {
+    std::vector<brew::Lump> lumps;
+    brew::Lump image;
+    image.type = brew::LUMP_TGA;
+    image.alphaMode = 2;
+    image.body = brew::EncodeTGA(fixtures::Solid(16, 8, 1, 2, 3), true);
+    lumps.push_back(image);
+    brew::Lump blob;
+    blob.body = {'h', 'i'};
+    lumps.push_back(blob);
+    if (brokenImage) {
+        brew::Lump bad = image;
+        bad.body[2] = 3; // greyscale, which the saver does not take
+        lumps.push_back(bad);
+    }
+    return brew::EncodeResourceFile(lumps);
+}
+
+} // namespace
+
+TEST_F(InspectTest, GoodBottleAndResourceContainer) {
+    fixtures::BottleSpec spec = fixtures::Upright("Pale \"Ale\"");
+    spec.tag = 3;
+    const std::string bottle = Write("ale.brew", fixtures::Encode(spec));
+    const std::string res = Write("dewkin.works", Resources(false));
+
+    ToolResult r = Brew("inspect --json " + Quote(bottle) + " " + Quote(res));
+    ASSERT_EQ(r.status, 0);
+    ExpectValidJson(r.out);
+    EXPECT_NE(r.out.find("\"kind\": \"bottle\", \"ok\": true, \"error\": null"), std::string::npos)
+        << r.out;
+    EXPECT_NE(
+        r.out.find("\"name\": \"Pale \\\"Ale\\\"\", \"magic\": \"TUMB\", \"versionMajor\": 1"),
+        std::string::npos);
+    EXPECT_NE(r.out.find("\"numLumps\": 3"), std::string::npos);
+    EXPECT_NE(r.out.find("\"tag\": 3, \"alpha\": 255"), std::string::npos);
+    EXPECT_NE(
+        r.out.find(
+            "\"model\": {\"version\": 4, \"vertices\": 28, \"triangles\": 14, \"groups\": [0, 1], "
+            "\"materials\": 0, \"joints\": 0}"),
+        std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"image\": {\"width\": 4, \"height\": 4, \"bpp\": 24}"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("\"kind\": \"resource\", \"ok\": true"), std::string::npos);
+    EXPECT_NE(r.out.find("\"index\": 1, \"size\": 2"), std::string::npos);
+    EXPECT_NE(r.out.find("\"type\": 1, \"alphaMode\": 2, \"image\": {\"width\": 16, \"height\": 8"),
+              std::string::npos);
+
+    EXPECT_EQ(Brew("verify " + Quote(bottle) + " " + Quote(res)).status, 0);
+    // The plain form names the same things for a person.
+    r = Brew("inspect " + Quote(bottle));
+    EXPECT_NE(r.out.find("bottle file, ok"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("MS3D v4: 28 vertices, 14 triangles"), std::string::npos) << r.out;
+}
+
+TEST_F(InspectTest, BadFilesSayWhy) {
+    brew::Bytes bottle = fixtures::Encode(fixtures::Upright("Ale"));
+    brew::Bytes grown = bottle;
+    grown.push_back(0);
+    brew::Bytes flagged = bottle;
+    flagged[56] |= 1;
+    brew::Bytes future = bottle;
+    future[55] = 2;
+    brew::Bytes badModel = bottle;
+    // Version 9 in the model header, right after the header of the container.
+    badModel[76 + 10] = 9;
+    const std::string paths[] = {Write("grown.brew", grown),
+                                 Write("flagged.brew", flagged),
+                                 Write("future.brew", future),
+                                 Write("model.brew", badModel),
+                                 Write("broken.works", Resources(true)),
+                                 Write("notes.txt", {'h', 'e', 'y'})};
+    std::string all;
+    for (const std::string& p : paths)
+        all += " " + Quote(p);
+
+    ToolResult r = Brew("verify" + all);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("grown.brew: the size check does not match"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("flagged.brew: bit 0 of the flags is set"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("future.brew: format version 2.0 is not supported"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("model.brew: lump 0: Not a valid MS3D file!"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("broken.works: lump 2: TGA file be type 2 or type 10 "), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("notes.txt: neither a bottle data file"), std::string::npos) << r.out;
+
+    r = Brew("inspect --json" + all);
+    ASSERT_EQ(r.status, 0);
+    ExpectValidJson(r.out);
+    // A refused container still shows its header, but no directory.
+    EXPECT_NE(r.out.find("\"kind\": \"bottle\", \"ok\": false, \"error\": \"bit 0 of the flags is "
+                         "set\", \"header\": {"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"lumps\": null"), std::string::npos);
+    EXPECT_NE(r.out.find("\"kind\": \"unknown\", \"ok\": false"), std::string::npos);
+    EXPECT_NE(r.out.find("\"header\": null, \"lumps\": null"), std::string::npos);
+}
+
+TEST_F(InspectTest, UsageAndMissingFiles) {
+    EXPECT_EQ(Brew("inspect 2>/dev/null").status, 2);
+    EXPECT_EQ(Brew("verify 2>/dev/null").status, 2);
+    ToolResult r = Brew("verify " + Quote(tmp / "absent.brew"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("cannot open"), std::string::npos);
+}
