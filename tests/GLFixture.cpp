@@ -34,7 +34,8 @@ void GLFixture::SetUp() {
 
 void GLFixture::TearDown() {
     if (window.IsOpen()) {
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << "a test left a GL error behind";
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR))
+            << "a test left a GL error behind";
     }
     window.Close();
 }

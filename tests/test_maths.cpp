@@ -99,24 +99,24 @@ TEST(Matrix, DefaultAndZeroAnglesAreTheIdentity) {
 
 TEST(Matrix, EachAngleTurnsItsOwnWay) {
     // z: (1, 0, 0) goes to (0, -1, 0), a clockwise turn seen from +z.
-    ExpectPoint(MatrixPointMultiply(MatrixFromAngle(VECTOR3D(0, 0, 90)), VECTOR3D(1, 0, 0)), 0,
-                -1, 0);
+    ExpectPoint(MatrixPointMultiply(MatrixFromAngle(VECTOR3D(0, 0, 90)), VECTOR3D(1, 0, 0)), 0, -1,
+                0);
     // x: (0, 1, 0) goes to (0, 0, -1), also the opposite of the usual sense.
-    ExpectPoint(MatrixPointMultiply(MatrixFromAngle(VECTOR3D(90, 0, 0)), VECTOR3D(0, 1, 0)), 0,
-                0, -1);
+    ExpectPoint(MatrixPointMultiply(MatrixFromAngle(VECTOR3D(90, 0, 0)), VECTOR3D(0, 1, 0)), 0, 0,
+                -1);
     // y turns the usual way: (1, 0, 0) goes to (0, 0, -1).
-    ExpectPoint(MatrixPointMultiply(MatrixFromAngle(VECTOR3D(0, 90, 0)), VECTOR3D(1, 0, 0)), 0,
-                0, -1);
+    ExpectPoint(MatrixPointMultiply(MatrixFromAngle(VECTOR3D(0, 90, 0)), VECTOR3D(1, 0, 0)), 0, 0,
+                -1);
 }
 
 TEST(Matrix, XAppliesFirstAndZLast) {
     // x first takes (0, 1, 0) to (0, 0, -1), which z then leaves alone;
     // z first would give (1, 0, 0).
-    ExpectPoint(MatrixPointMultiply(MatrixFromAngle(VECTOR3D(90, 0, 90)), VECTOR3D(0, 1, 0)), 0,
-                0, -1);
+    ExpectPoint(MatrixPointMultiply(MatrixFromAngle(VECTOR3D(90, 0, 90)), VECTOR3D(0, 1, 0)), 0, 0,
+                -1);
     // y before z: (1, 0, 0) turns into (0, 0, -1) by y, and z leaves it.
-    ExpectPoint(MatrixPointMultiply(MatrixFromAngle(VECTOR3D(0, 90, 90)), VECTOR3D(1, 0, 0)), 0,
-                0, -1);
+    ExpectPoint(MatrixPointMultiply(MatrixFromAngle(VECTOR3D(0, 90, 90)), VECTOR3D(1, 0, 0)), 0, 0,
+                -1);
 }
 
 TEST(Matrix, MatchesComposedRotationsForArbitraryAngles) {
