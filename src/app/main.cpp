@@ -1,4 +1,5 @@
 #include "host/Diagnostics.h"
+#include "host/platform/PictureReader.h"
 #include "host/platform/Runners.h"
 
 #include <chrono>
@@ -133,6 +134,7 @@ int main(int argc, char** argv) {
     }
 
     Diagnostics::Install(verbose);
+    InstallPictureReader();
     InstallQuitSignals();
     if (mode == "--render") {
         return RunRender(options);
