@@ -126,8 +126,8 @@ TEST_F(Pack, BadUsageExitsWithTwoAndWritesNothing) {
         "pack-bottle -o out.brew --name X --model model.ms3d --alpha -1 --tga glass.tga",
         "pack-bottle -o out.brew --name X --model model.ms3d --tga",
         "pack-bottle -o out.brew --name X --model model.ms3d --frobnicate --tga glass.tga",
-        "pack-bottle -o out.brew --name 12345678901234567890123456789012345678901234567890 "
-        "--model model.ms3d --tga glass.tga",
+        ("pack-bottle -o out.brew --name 12345678901234567890123456789012345678901234567890 "
+         "--model model.ms3d --tga glass.tga"),
         "pack-resources --tga glass.tga",
         "pack-resources -o out.works",
         "brew-coffee",

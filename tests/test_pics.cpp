@@ -70,8 +70,8 @@ bool Near(RGBA a, RGBA b, int tolerance) {
 
 TEST(PictureFolder, EveryPictureIsEquallyLikelyWithOneRandomNumber) {
     TempFolder folder;
-    for (const char* name : {"one.jpg", "two.jpg", "three.gif", "four.png", "CAPS.JPG",
-                             "long.jpeg", "scan.tiff", ".png", "four.png.bak", "jpg"}) {
+    for (const char* name : {"one.jpg", "two.jpg", "three.gif", "four.png", "CAPS.JPG", "long.jpeg",
+                             "scan.tiff", ".png", "four.png.bak", "jpg"}) {
         folder.Write(name, {1, 2, 3});
     }
     EXPECT_EQ(CountFiles(folder.path.c_str(), ".jpg"), 2);
@@ -134,9 +134,10 @@ class PictureTest : public GLFixture {
 
 TEST_F(PictureTest, LargePictureIsSampledNearestNeighbourTopRowLast) {
     // Every pixel tells its own column and row.
-    const std::string path = WritePng("big.png", Rgb(1024, 768, [](uint32_t x, uint32_t y) {
-        return RGBA{uint8_t(x), uint8_t(y), uint8_t((x >> 8) << 4 | (y >> 8)), 255};
-    }));
+    const std::string path =
+        WritePng("big.png", Rgb(1024, 768, [](uint32_t x, uint32_t y) {
+                     return RGBA{uint8_t(x), uint8_t(y), uint8_t((x >> 8) << 4 | (y >> 8)), 255};
+                 }));
     Texture t;
     ASSERT_TRUE(loadPicFile(path.c_str(), &t));
     EXPECT_NE(t.texID, 0u);
@@ -165,8 +166,8 @@ TEST_F(PictureTest, LargePictureIsSampledNearestNeighbourTopRowLast) {
 
 TEST_F(PictureTest, SmallPictureRepeatsEveryPixelTwiceEachWay) {
     const std::string path = WritePng("small.png", Rgb(256, 256, [](uint32_t x, uint32_t y) {
-        return RGBA{uint8_t(x), uint8_t(y), uint8_t(x ^ y), 255};
-    }));
+                                          return RGBA{uint8_t(x), uint8_t(y), uint8_t(x ^ y), 255};
+                                      }));
     Texture t;
     ASSERT_TRUE(loadPicFile(path.c_str(), &t));
     EXPECT_EQ(t.width, 256u);
@@ -224,14 +225,13 @@ TEST_F(PictureTest, TopOfThePictureIsTheTopOfTheTextureInEveryFormat) {
 }
 
 TEST_F(PictureTest, TransparentPictureIsAnOpaqueRgbaTexture) {
-    const std::string path = WritePng("alpha.png", Rgb(
-                                                       8, 8,
-                                                       [](uint32_t x, uint32_t y) {
-                                                           return RGBA{uint8_t(x * 30), 40,
-                                                                       uint8_t(y * 30),
-                                                                       uint8_t(x * y * 4)};
-                                                       },
-                                                       true));
+    const std::string path = WritePng(
+        "alpha.png", Rgb(
+                         8, 8,
+                         [](uint32_t x, uint32_t y) {
+                             return RGBA{uint8_t(x * 30), 40, uint8_t(y * 30), uint8_t(x * y * 4)};
+                         },
+                         true));
     Texture t;
     ASSERT_TRUE(loadPicFile(path.c_str(), &t));
     EXPECT_EQ(t.type, GLuint(GL_RGBA));
@@ -308,8 +308,8 @@ TEST_F(PictureTest, FilesThatAreNotPicturesFailAndLeaveTheRecordAlone) {
 
     // Without a reader nothing can be read, good files included.
     const std::string good = WritePng("good.png", Rgb(4, 4, [](uint32_t, uint32_t) {
-        return RGBA{1, 2, 3, 255};
-    }));
+                                          return RGBA{1, 2, 3, 255};
+                                      }));
     SetPictureReader(nullptr);
     Texture t;
     EXPECT_FALSE(loadPicFile(good.c_str(), &t));

@@ -126,15 +126,6 @@ TEST_F(SceneTest, SetupBuildsTheSceneAndItsGLState) {
     EXPECT_EQ(settings.bottleSelection, nullptr);
 }
 
-TEST_F(SceneTest, PictureBackgroundKeepsTheClearColour) {
-    settings.BGTYPE = BG_DESKTOP_PICTURE;
-    settings.BGCol = VECTOR3D(0.25f, 0.5f, 0.75f);
-    ASSERT_TRUE(SetUpScene());
-    GLfloat v[4];
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, v);
-    EXPECT_FLOAT_EQ(v[0] + v[1] + v[2] + v[3], 0.0f);
-}
-
 TEST_F(SceneTest, WithoutAContainerSetupStopsAfterTheTextureModes) {
     tmp.Subdir("empty");
     const std::string empty = tmp / "empty/";
@@ -225,12 +216,6 @@ TEST_F(SceneTest, SoundsAreLoadedFromTheResourceFolderAndFreedByCleanup) {
     EXPECT_EQ(sounds.released, 8);
 }
 
-TEST_F(SceneTest, NoSoundsWhenSoundIsOff) {
-    SoundCounter sounds;
-    ASSERT_TRUE(SetUpScene());
-    EXPECT_TRUE(sounds.loaded.empty());
-}
-
 TEST_F(SceneTest, UpdateTakesAtMostOneWobbleStepAFrameAndOnlyBelowZero) {
     scene.background = new BACKGROUND();
     scene.background->InitWobble();
@@ -270,12 +255,6 @@ TEST_F(SceneTest, UpdateTakesAtMostOneWobbleStepAFrameAndOnlyBelowZero) {
         steps += std::memcmp(before.nodes, scene.background->nodes, sizeof before.nodes) != 0;
     }
     EXPECT_EQ(steps, 35);
-}
-
-TEST_F(SceneTest, UpdateWithoutABackgroundOnlyKeepsTime) {
-    scene.Update(0.5);
-    EXPECT_DOUBLE_EQ(scene.frameTime, 0.5);
-    EXPECT_EQ(scene.wobbleTimer, 0.033333335f);
 }
 
 TEST_F(SceneTest, ANewSetupStartsTheMeshAgain) {

@@ -270,9 +270,13 @@ TEST_F(StoreTest, PathsAreCutToFit) {
 }
 
 TEST_F(StoreTest, TextsAndNumbersComeBackExactly) {
-    const std::vector<std::string> texts = {
-        " /pics;with;semicolons/ ", "line\nbreaks\r\tand tabs", "#not a comment",
-        "back\\slash\\n", "[group]=value", "caf\xc3\xa9 ##a.brew#", ""};
+    const std::vector<std::string> texts = {" /pics;with;semicolons/ ",
+                                            "line\nbreaks\r\tand tabs",
+                                            "#not a comment",
+                                            "back\\slash\\n",
+                                            "[group]=value",
+                                            "caf\xc3\xa9 ##a.brew#",
+                                            ""};
     auto store = Open();
     for (size_t i = 0; i < texts.size(); i++) {
         ASSERT_TRUE(store->setObject(texts[i], ("text" + std::to_string(i)).c_str()));
@@ -318,11 +322,11 @@ TEST_F(StoreTest, SavingWritesEveryKeyButVersionInDialogOrder) {
     std::strcpy(r.s.BGPath, "/ignored/");
     auto store = Open();
     ASSERT_TRUE(WriteSettings(*store, r.s, true, "/home/me/pics #1;\n", "red.brew###"));
-    EXPECT_EQ(KeysInFile(), (std::vector<std::string>{
-                                "MainMonitorOnly", "BottleSize", "MaxBottle", "GoodShine",
-                                "DrunkenBG", "BGType", "BGRes", "BGPath", "PlaySound", "Volume",
-                                "ShowClock", "Clock12Hr", "ShowCountdown", "CDHr", "CDMin",
-                                "BGColR", "BGColG", "BGColB", "BottleSelection"}));
+    EXPECT_EQ(KeysInFile(),
+              (std::vector<std::string>{"MainMonitorOnly", "BottleSize", "MaxBottle", "GoodShine",
+                                        "DrunkenBG", "BGType", "BGRes", "BGPath", "PlaySound",
+                                        "Volume", "ShowClock", "Clock12Hr", "ShowCountdown", "CDHr",
+                                        "CDMin", "BGColR", "BGColG", "BGColB", "BottleSelection"}));
 
     // The dialog's round: a view loads, the dialog saves, the next view sees it.
     std::filesystem::remove(StorePath());

@@ -15,7 +15,6 @@
 
 namespace {
 
-const double pi = 3.14159265358979323846;
 const float bottleScale = 0.5f; // the saver's default bottle size
 
 // Uploads an image as the saver builds textures: rows in the order the

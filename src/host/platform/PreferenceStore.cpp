@@ -140,10 +140,10 @@ void ScreenSaverDefaults::Open() {
         GError* error = nullptr;
         // A NUL has no place in a text file and would cut its line short.
         const bool text = std::memchr(bytes.data(), '\0', bytes.size()) == nullptr;
-        if (text && g_key_file_load_from_data(keyFile, bytes.data(), bytes.size(),
-                                              GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS |
-                                                            G_KEY_FILE_KEEP_TRANSLATIONS),
-                                              &error)) {
+        if (text &&
+            g_key_file_load_from_data(
+                keyFile, bytes.data(), bytes.size(),
+                GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS), &error)) {
             // Write through a symbolic link (a managed dotfile) rather than
             // replacing the link with a file.
             if (char* real = realpath(filePath.c_str(), nullptr)) {
@@ -183,8 +183,8 @@ bool ScreenSaverDefaults::boolForKey(const char* key) const {
 int64_t ScreenSaverDefaults::integerForKey(const char* key) const {
     const std::optional<std::string> value = TrimmedValue(key);
     gint64 number = 0;
-    if (!value || !g_ascii_string_to_signed(value->c_str(), 10, G_MININT64, G_MAXINT64, &number,
-                                            nullptr)) {
+    if (!value ||
+        !g_ascii_string_to_signed(value->c_str(), 10, G_MININT64, G_MAXINT64, &number, nullptr)) {
         return 0;
     }
     return number;
