@@ -164,7 +164,7 @@ TEST_F(Pack, UnusableInputFailsWithOneAndSaysWhy) {
         {"--model missing.ms3d --tga glass.tga --tga glass.tga", "missing.ms3d"},
         {"--model notes.txt --tga glass.tga --tga glass.tga", "not a MilkShape"},
         {"--model old.ms3d --tga glass.tga --tga glass.tga", "version 2"},
-        {"--model short.ms3d --tga glass.tga --tga glass.tga", "ends early"},
+        {"--model short.ms3d --tga glass.tga --tga glass.tga", "truncated"},
         {"--model model.ms3d --tga truncated.tga --tga glass.tga", "truncated.tga"},
         {"--model model.ms3d --tga mapped.tga --tga glass.tga", "colour-mapped"},
         {"--model model.ms3d --tga grey.tga --tga glass.tga", "true-colour"},
