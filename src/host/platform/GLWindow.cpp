@@ -6,6 +6,20 @@ GLWindow::~GLWindow() {
     Close();
 }
 
+bool GLWindow::StartVideo(std::string* error) {
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        *error = std::string("cannot start SDL video: ") + SDL_GetError();
+        return false;
+    }
+    static bool loaded = false;
+    if (!loaded && SDL_GL_LoadLibrary(nullptr) != 0) {
+        *error = std::string("cannot load OpenGL: ") + SDL_GetError();
+        return false;
+    }
+    loaded = true;
+    return true;
+}
+
 bool GLWindow::Open(const char* title, int width, int height, bool visible) {
     return OpenWith(title, width, height, visible ? VISIBLE : 0);
 }

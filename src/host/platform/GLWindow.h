@@ -15,6 +15,12 @@ class GLWindow {
     GLWindow(const GLWindow&) = delete;
     GLWindow& operator=(const GLWindow&) = delete;
 
+    // Starts SDL video and loads the OpenGL library for the rest of the
+    // process. Programs call it once before their first window: the driver
+    // then stays loaded until exit instead of being unloaded and loaded
+    // again with every window (and leak checkers can still name it at exit).
+    static bool StartVideo(std::string* error);
+
     // Initialises SDL video if needed and opens a window of the given size.
     // On failure returns false and error() says why.
     bool Open(const char* title, int width, int height, bool visible);

@@ -22,9 +22,13 @@
 namespace {
 
 volatile std::sig_atomic_t quitRequested = 0;
-void OnQuitSignal(int) { quitRequested = 1; }
+void OnQuitSignal(int) {
+    quitRequested = 1;
+}
 
-time_t SimulatedWall() { return HostClock::WallSeconds(); }
+time_t SimulatedWall() {
+    return HostClock::WallSeconds();
+}
 
 // Headless runs: SDL's offscreen driver and no sound card needed.
 void UseHeadlessDrivers() {
@@ -39,7 +43,8 @@ bool WritePNG(const std::string& path, int width, int height) {
     std::vector<uint8_t> pixels(size_t(width) * height * 4);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGBA32);
+    SDL_Surface* surface =
+        SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGBA32);
     if (surface == nullptr) {
         return false;
     }
@@ -69,6 +74,9 @@ int RunHeadless(const RunOptions& o, PerFrame perFrame, std::string* error) {
     MixerSound::Open();
 
     GLWindow window;
+    if (!GLWindow::StartVideo(error)) {
+        return 1;
+    }
     if (!window.Open("tumblix", o.width, o.height, false)) {
         *error = window.error();
         return 1;
@@ -110,7 +118,8 @@ int RunHeadless(const RunOptions& o, PerFrame perFrame, std::string* error) {
 double CpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec + u.ru_stime.tv_usec / 1e6;
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+           u.ru_stime.tv_usec / 1e6;
 }
 
 } // namespace
@@ -120,7 +129,9 @@ void InstallQuitSignals() {
     std::signal(SIGINT, OnQuitSignal);
 }
 
-bool QuitRequested() { return quitRequested != 0; }
+bool QuitRequested() {
+    return quitRequested != 0;
+}
 
 int RunRender(const RunOptions& o) {
     mkdir(o.outputDir.c_str(), 0755);
@@ -162,9 +173,9 @@ int RunBench(const RunOptions& o, double processStart) {
         o,
         [&](long frame) {
             glFinish(); // the frame's cost includes the rasterising
-            const double now = std::chrono::duration<double>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count();
+            const double now =
+                std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+                    .count();
             if (frame == 1) {
                 setupMs = (now - processStart) * 1000.0;
                 cpuStart = CpuSeconds();
@@ -190,10 +201,11 @@ int RunBench(const RunOptions& o, double processStart) {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
     const long timed = std::max<long>(1, long(frameMs.size()));
-    std::printf("{\"frames\": %ld, \"width\": %d, \"height\": %d, \"setup_ms\": %.1f, "
-                "\"cpu_ms_per_frame\": %.3f, \"wall_ms_per_frame\": {\"p50\": %.3f, \"p99\": %.3f}, "
-                "\"max_rss_mb\": %.1f}\n",
-                o.frames, o.width, o.height, setupMs, cpu * 1000.0 / timed, percentile(0.5),
-                percentile(0.99), u.ru_maxrss / 1024.0);
+    std::printf(
+        "{\"frames\": %ld, \"width\": %d, \"height\": %d, \"setup_ms\": %.1f, "
+        "\"cpu_ms_per_frame\": %.3f, \"wall_ms_per_frame\": {\"p50\": %.3f, \"p99\": %.3f}, "
+        "\"max_rss_mb\": %.1f}\n",
+        o.frames, o.width, o.height, setupMs, cpu * 1000.0 / timed, percentile(0.5),
+        percentile(0.99), u.ru_maxrss / 1024.0);
     return 0;
 }

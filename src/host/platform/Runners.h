@@ -7,15 +7,15 @@
 // How tumblix runs a view: headless into PNG frames or timing, or in a
 // window. Each returns the process's exit status.
 struct RunOptions {
-    std::string resources;  // the module's resource folder
+    std::string resources; // the module's resource folder
     int width = 1280;
     int height = 720;
-    long frames = 175;      // drawn frames (headless)
-    long every = 35;        // write every K-th drawn frame (headless)
+    long frames = 175; // drawn frames (headless)
+    long every = 35;   // write every K-th drawn frame (headless)
     std::optional<unsigned> seed;
     bool preview = false;
     bool fullScreen = false;
-    std::string outputDir;  // --render
+    std::string outputDir; // --render
 };
 
 int RunRender(const RunOptions& options);

@@ -22,13 +22,15 @@ void ShowAlert(const char* title, const char* text) {
 } // namespace
 
 int RunWindow(const RunOptions& o) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "tumblix: cannot open a window: %s\n", SDL_GetError());
+    std::string error;
+    if (!GLWindow::StartVideo(&error)) {
+        std::fprintf(stderr, "tumblix: %s\n", error.c_str());
         return 1;
     }
     MixerSound::Open();
     GLWindow window;
-    const int options = GLWindow::VISIBLE | (o.fullScreen ? GLWindow::FULL_SCREEN : GLWindow::RESIZABLE);
+    const int options =
+        GLWindow::VISIBLE | (o.fullScreen ? GLWindow::FULL_SCREEN : GLWindow::RESIZABLE);
     if (!window.OpenWith("Tumblix", o.width, o.height, options)) {
         std::fprintf(stderr, "tumblix: %s\n", window.error().c_str());
         MixerSound::Close();
@@ -69,7 +71,8 @@ int RunWindow(const RunOptions& o) {
                 view.animateOneFrame();
             }
             if (!view.setupError.empty() && view.framesDrawn == 0 && status == 0) {
-                std::fprintf(stderr, "tumblix: cannot set the scene up: %s\n", view.setupError.c_str());
+                std::fprintf(stderr, "tumblix: cannot set the scene up: %s\n",
+                             view.setupError.c_str());
                 status = 1;
             }
             next += interval;
