@@ -1,5 +1,14 @@
+#include "host/Diagnostics.h"
+#include "host/platform/PictureReader.h"
+#include "host/platform/Runners.h"
+
+#include <chrono>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -9,37 +18,133 @@ const char* usageText =
     "Glass bottles float, tumble and clink over your desktop.\n"
     "\n"
     "Modes:\n"
-    "  (no mode)          the screen saver on every screen, full screen\n"
-    "  --window [WxH]     one view in an ordinary window\n"
+    "  (no mode)          the screen saver, full screen; quits on a key, a click or a mouse move\n"
+    "  --window [WxH]     one view in an ordinary window (Escape or closing it quits)\n"
     "  --preview          the view is the preview (no overlay)\n"
     "  --root             draw into $XSCREENSAVER_WINDOW, else the root window\n"
     "  --window-id ID     draw into the X window ID (decimal or 0x hex)\n"
     "  --configure        the settings dialog with a live preview\n"
-    "  --render DIR       headless: write PNG frames into DIR\n"
-    "                     (--size WxH, --frames N, --every K, --seed S)\n"
-    "  --bench            headless timing; prints one JSON object\n"
+    "  --render DIR       headless: write DIR/frame-NNNNN.png; with --size WxH (1280x720),\n"
+    "                     --frames N (175 drawn frames), --every K (35), --seed S\n"
+    "  --bench            headless timing of --frames N at --size WxH; prints one JSON object\n"
     "  --downloads        list the bottle types the web server offers\n"
     "  --download NAME    download one of them into your bottle folder\n"
     "  --help             this text\n"
-    "  --version          the version\n";
+    "  --version          the version\n"
+    "\n"
+    "Settings are read from $XDG_CONFIG_HOME/dwTumblixSS/preferences.ini.\n";
+
+// The resource folder the build and the installation put beside the program.
+std::string DefaultResources() {
+    char exe[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) {
+        return "share/tumblix";
+    }
+    exe[n] = '\0';
+    std::string dir(exe);
+    dir.resize(dir.rfind('/'));
+    return dir + "/../share/tumblix";
+}
+
+bool ParseSize(const char* text, int* w, int* h) {
+    char extra = 0;
+    return std::sscanf(text, "%dx%d%c", w, h, &extra) == 2 && *w > 0 && *h > 0 && *w <= 16384 &&
+           *h <= 16384;
+}
+
+bool ParseCount(const char* text, long* value) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 1) {
+        return false;
+    }
+    *value = v;
+    return true;
+}
+
+int Usage(const char* problem) {
+    std::fprintf(stderr, "tumblix: %s\n(tumblix --help lists the options)\n", problem);
+    return 2;
+}
 
 } // namespace
 
 int main(int argc, char** argv) {
+    const double processStart =
+        std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+    RunOptions options;
+    options.resources = DefaultResources();
+    std::string mode;
+    bool verbose = false;
+
     for (int i = 1; i < argc; i++) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+        const std::string a = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (a == "--help" || a == "-h") {
             std::fputs(usageText, stdout);
             return 0;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
+        } else if (a == "--version") {
             std::printf("tumblix %s\n", TUMBLIX_VERSION);
             return 0;
+        } else if (a == "--verbose") {
+            verbose = true;
+        } else if (a == "--resources") {
+            if (!hasValue)
+                return Usage("--resources needs a folder");
+            options.resources = argv[++i];
+        } else if (a == "--preview") {
+            options.preview = true;
+        } else if (a == "--window") {
+            mode = a;
+            if (hasValue && argv[i + 1][0] != '-') {
+                if (!ParseSize(argv[++i], &options.width, &options.height))
+                    return Usage("--window takes a size such as 800x600");
+            } else {
+                options.width = 960;
+                options.height = 600;
+            }
+        } else if (a == "--render") {
+            if (!hasValue)
+                return Usage("--render needs a folder");
+            mode = a;
+            options.outputDir = argv[++i];
+        } else if (a == "--bench") {
+            mode = a;
+        } else if (a == "--size") {
+            if (!hasValue || !ParseSize(argv[++i], &options.width, &options.height))
+                return Usage("--size takes a size such as 1280x720");
+        } else if (a == "--frames") {
+            if (!hasValue || !ParseCount(argv[++i], &options.frames))
+                return Usage("--frames takes a positive number");
+        } else if (a == "--every") {
+            if (!hasValue || !ParseCount(argv[++i], &options.every))
+                return Usage("--every takes a positive number");
+        } else if (a == "--seed") {
+            long seed = 0;
+            if (!hasValue || !ParseCount(argv[++i], &seed))
+                return Usage("--seed takes a positive number");
+            options.seed = static_cast<unsigned>(seed);
+        } else if (a == "--root" || a == "--window-id" || a == "--configure" || a == "--downloads" ||
+                   a == "--download") {
+            return Usage((a + " is not available in this build yet").c_str());
+        } else {
+            return Usage(("unknown option " + a).c_str());
         }
     }
-    if (argc > 1) {
-        std::fprintf(stderr, "tumblix: %s is not available yet; see --help\n", argv[1]);
-    } else {
-        std::fputs("tumblix: the screen saver is not available yet; see --help\n", stderr);
+
+    Diagnostics::Install(verbose);
+    InstallPictureReader();
+    InstallQuitSignals();
+    if (mode == "--render") {
+        return RunRender(options);
     }
-    return 2;
+    if (mode == "--bench") {
+        return RunBench(options, processStart);
+    }
+    if (mode == "--window") {
+        return RunWindow(options);
+    }
+    options.fullScreen = true;
+    return RunWindow(options);
 }

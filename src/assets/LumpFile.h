@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <system_error>
+#include <vector>
 
 namespace lumpfile {
 
@@ -43,6 +45,64 @@ inline bool OpenMeasured(std::ifstream& stream, const char* path, uint64_t* leng
 // Whether count entries of entrySize bytes from offset lie inside the file.
 inline bool DirectoryFits(uint64_t length, uint32_t offset, uint32_t count, uint32_t entrySize) {
     return offset <= length && uint64_t(count) * entrySize <= length - offset;
+}
+
+// Reads the directory of count entries of entrySize bytes at offset: each
+// entry starts with size, offset, type and alphaMode. A directory that cannot
+// fit in the file is refused before anything is allocated for it, as if its
+// read had failed. On any failure the stream is closed; entries read so far
+// stay until the reader is closed.
+template <typename Lump>
+bool ReadDirectory(std::ifstream& stream, uint64_t length, uint32_t offset, uint32_t count,
+                   uint32_t entrySize, std::vector<Lump>& lumps) {
+    if (!DirectoryFits(length, offset, count, entrySize)) {
+        stream.close();
+        return false;
+    }
+    try {
+        lumps.resize(count);
+    } catch (const std::bad_alloc&) {
+        stream.close();
+        return false;
+    }
+    stream.seekg(offset, std::ios::beg);
+    std::vector<unsigned char> entry(entrySize);
+    for (Lump& lump : lumps) {
+        if (!stream || !stream.read(reinterpret_cast<char*>(entry.data()), entrySize)) {
+            stream.close();
+            return false;
+        }
+        lump.size = U32(&entry[0]);
+        lump.offset = U32(&entry[4]);
+        lump.type = U32(&entry[8]);
+        lump.alphaMode = U32(&entry[12]);
+    }
+    if (!stream) {
+        stream.close();
+        return false;
+    }
+    return true;
+}
+
+// Positions the stream at lump n's body. An earlier failed read is not
+// cleared: the seek then fails as well.
+template <typename Lump>
+bool SeekLump(std::ifstream& stream, const std::vector<Lump>& lumps, uint32_t numLumps, int n) {
+    if (!stream.is_open() || lumps.empty()) {
+        return false;
+    }
+    if (n < 0 || uint32_t(n) >= numLumps || size_t(n) >= lumps.size()) {
+        return false;
+    }
+    stream.seekg(lumps[n].offset, std::ios::beg);
+    return !stream.fail();
+}
+
+template <typename Lump> void Close(std::ifstream& stream, std::vector<Lump>& lumps) {
+    std::vector<Lump>().swap(lumps);
+    if (stream.is_open()) {
+        stream.close();
+    }
 }
 
 } // namespace lumpfile

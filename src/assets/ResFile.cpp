@@ -35,53 +35,14 @@ bool RESFILE::Open(const char* path) {
         stream.close();
         return false;
     }
-    // A directory that cannot fit in the file is refused before anything is
-    // allocated for it, as if its read had failed.
-    if (!lumpfile::DirectoryFits(length, header.dirOffset, header.numLumps, LUMP_SIZE)) {
-        stream.close();
-        return false;
-    }
-    try {
-        lumps.resize(header.numLumps);
-    } catch (const std::bad_alloc&) {
-        stream.close();
-        return false;
-    }
-
-    stream.seekg(header.dirOffset, std::ios::beg);
-    for (RESLUMP& lump : lumps) {
-        unsigned char entry[LUMP_SIZE];
-        if (!stream || !stream.read(reinterpret_cast<char*>(entry), LUMP_SIZE)) {
-            stream.close(); // the directory stays until Close
-            return false;
-        }
-        lump.size = lumpfile::U32(entry);
-        lump.offset = lumpfile::U32(entry + 4);
-        lump.type = lumpfile::U32(entry + 8);
-        lump.alphaMode = lumpfile::U32(entry + 12);
-    }
-    if (!stream) {
-        stream.close();
-        return false;
-    }
-    return true;
+    return lumpfile::ReadDirectory(stream, length, header.dirOffset, header.numLumps, LUMP_SIZE,
+                                   lumps);
 }
 
 bool RESFILE::SeekLump(int n) {
-    if (!stream.is_open() || lumps.empty()) {
-        return false;
-    }
-    if (n < 0 || uint32_t(n) >= header.numLumps || size_t(n) >= lumps.size()) {
-        return false;
-    }
-    // An earlier failed read is not cleared: the seek then fails as well.
-    stream.seekg(lumps[n].offset, std::ios::beg);
-    return !stream.fail();
+    return lumpfile::SeekLump(stream, lumps, header.numLumps, n);
 }
 
 void RESFILE::Close() {
-    std::vector<RESLUMP>().swap(lumps);
-    if (stream.is_open()) {
-        stream.close();
-    }
+    lumpfile::Close(stream, lumps);
 }

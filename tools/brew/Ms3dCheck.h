@@ -14,7 +14,7 @@ struct Ms3dSummary {
     std::vector<int> groupMaterials; // materialIndex of each group, in file order
 };
 
-// Walks a binary MS3D model from end to end: the header must be
+// Loads a binary MS3D model with the saver's own loader: the header must be
 // "MS3D000000" version 3 or 4, every section complete, and every vertex and
 // triangle index in range. Fills `summary` and returns true, or says why not.
 bool CheckMs3d(const brew::Bytes& file, Ms3dSummary* summary, std::string* error);

@@ -1,6 +1,7 @@
 #ifndef TUMBLIX_BREWLIB_IMAGE_H
 #define TUMBLIX_BREWLIB_IMAGE_H
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

@@ -7,6 +7,17 @@ GLWindow::~GLWindow() {
 }
 
 bool GLWindow::Open(const char* title, int width, int height, bool visible) {
+    return OpenWith(title, width, height, visible ? VISIBLE : 0);
+}
+
+void GLWindow::DrawableSize(int* width, int* height) const {
+    *width = *height = 0;
+    if (window != nullptr) {
+        SDL_GL_GetDrawableSize(window, width, height);
+    }
+}
+
+bool GLWindow::OpenWith(const char* title, int width, int height, int options) {
     Close();
     if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
         if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -25,7 +36,13 @@ bool GLWindow::Open(const char* title, int width, int height, bool visible) {
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
 
-    Uint32 flags = SDL_WINDOW_OPENGL | (visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
+    Uint32 flags = SDL_WINDOW_OPENGL | ((options & VISIBLE) ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
+    if (options & FULL_SCREEN) {
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    }
+    if (options & RESIZABLE) {
+        flags |= SDL_WINDOW_RESIZABLE;
+    }
     window = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
                               height, flags);
     if (window == nullptr) {

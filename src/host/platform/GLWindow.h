@@ -18,6 +18,10 @@ class GLWindow {
     // Initialises SDL video if needed and opens a window of the given size.
     // On failure returns false and error() says why.
     bool Open(const char* title, int width, int height, bool visible);
+    enum { VISIBLE = 1, FULL_SCREEN = 2, RESIZABLE = 4 };
+    bool OpenWith(const char* title, int width, int height, int options);
+    // Size of the drawable in pixels.
+    void DrawableSize(int* width, int* height) const;
     void Close();
 
     bool MakeCurrent();

@@ -1,0 +1,194 @@
+#include "host/TumblixView.h"
+
+#include "assets/Pics.h"
+#include "host/Diagnostics.h"
+#include "host/HostClock.h"
+#include "host/SettingsIO.h"
+#include "host/platform/GLWindow.h"
+#include "host/platform/PreferenceStore.h"
+#include "scene/SSMain.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+const char* kModuleName = "dwTumblixSS";
+const char* kFallbackPicture = "default-background.png";
+} // namespace
+
+TumblixView::TumblixView(NSRect frame, bool isPreview, GLWindow* view, const std::string& resourcePath)
+    : ScreenSaverView(frame, isPreview), glView(view), resourceFolder(resourcePath) {
+    std::unique_ptr<ScreenSaverDefaults> store =
+        ScreenSaverDefaults::defaultsForModuleWithName(kModuleName);
+    viewAllocated = glView != nullptr;
+    glReady = false;
+    if (resourceFolder.size() > SETTINGS_PATH_SIZE - 2) {
+        resourceFolder.resize(SETTINGS_PATH_SIZE - 2);
+    }
+    if (resourceFolder.empty() || resourceFolder.back() != '/') {
+        resourceFolder += '/';
+    }
+    LoadSettings(*store, resourceFolder.c_str(), &mySettings, &MainMonitorOnly);
+    Scrn = bounds();
+    ThisScreenIsOn = true;
+    initialized = false;
+    if (mySettings.BGTYPE == BG_CAPTURE) {
+        // No capture on this host yet: the desktop picture stands in.
+        DeskTex.texID = 0;
+        if (DeskTex.texID == 0) {
+            mySettings.BGTYPE = BG_DESKTOP_PICTURE;
+        }
+    }
+    setAnimationTimeInterval(1.0 / 35.0);
+}
+
+TumblixView::~TumblixView() {
+    if (glView != nullptr) {
+        glView->MakeCurrent();
+    }
+    if (ssMain != nullptr) {
+        ssMain->Cleanup();
+        delete ssMain;
+        ssMain = nullptr;
+    }
+    delete[] mySettings.bottleSelection;
+    mySettings.bottleSelection = nullptr;
+    mySettings.selectionSize = 0;
+}
+
+void TumblixView::startAnimation() {
+    ThisScreenIsOn = true;
+    if (MainMonitorOnly && screenNumber != mainScreenNumber) {
+        ThisScreenIsOn = false;
+    }
+    if (glView != nullptr && glView->MakeCurrent()) {
+        glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glView->Swap();
+    }
+    ScreenSaverView::startAnimation();
+}
+
+void TumblixView::stopAnimation() { ScreenSaverView::stopAnimation(); }
+
+void TumblixView::setFrameSize(double width, double height) {
+    ScreenSaverView::setFrameSize(width, height);
+    glReady = false;
+}
+
+void TumblixView::glInit() {
+    Scrn = bounds();
+    const int w = static_cast<int>(Scrn.width), h = static_cast<int>(Scrn.height);
+    glViewport(0, 0, w, h);
+    if (ssMain != nullptr) {
+        ssMain->SetSize(w, h);
+    }
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glReshape();
+}
+
+void TumblixView::glReshape() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    const float w = static_cast<float>(Scrn.width), h = static_cast<float>(Scrn.height);
+    gluPerspective(45.0, h > 0.0f ? w / h : 1.0f, 1.0, 250.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+bool TumblixView::mainSetup() {
+    const NSRect b = bounds();
+    std::srand(seed ? *seed : static_cast<unsigned>(HostClock::WallSeconds()));
+    if (ssMain != nullptr) {
+        ssMain->Cleanup();
+        delete ssMain;
+    }
+    ssMain = new SSMAIN();
+
+    Diagnostics::Clear();
+    if (!ssMain->Setup(isPreview(), static_cast<int>(b.width), static_cast<int>(b.height), &mySettings,
+                       resourceFolder.c_str())) {
+        const std::string container = resourceFolder + "dewkin.works";
+        if (!std::ifstream(container).good()) {
+            setupError = "the resource container " + container + " is missing";
+        } else if (!Diagnostics::LastError().empty()) {
+            setupError = Diagnostics::LastError() + " (bottle folders " + mySettings.BottlePath +
+                         " and " + mySettings.BottlePath2 + ")";
+        } else {
+            setupError = "the scene could not be set up from " + resourceFolder;
+        }
+        return false;
+    }
+    if (mySettings.BGTYPE == BG_DESKTOP_PICTURE) {
+        LoadDesktopPicture();
+    }
+    if (mySettings.BGTYPE == BG_FOLDER_PICTURE) {
+        if (!LoadPicture(mySettings.BGPath, &DeskTex)) {
+            loadPicFile((resourceFolder + kFallbackPicture).c_str(), &DeskTex);
+        }
+    }
+    ssMain->bgTexture = DeskTex.texID;
+    DeskTex.texID = 0;
+    animtime = HostClock::Now();
+    return true;
+}
+
+void TumblixView::LoadDesktopPicture() {
+    loadPicFile((resourceFolder + kFallbackPicture).c_str(), &DeskTex);
+}
+
+void TumblixView::Flush() {
+    framesDrawn++;
+    if (onFrameDrawn) {
+        onFrameDrawn();
+    }
+    glView->Swap();
+}
+
+void TumblixView::animateOneFrame() {
+    if (!ThisScreenIsOn) {
+        stopAnimation();
+        return;
+    }
+    if (glView == nullptr || !glView->MakeCurrent()) {
+        return;
+    }
+    if (!glReady) {
+        glInit();
+        glReady = true;
+    }
+    if (!initialized) {
+        sceneFailed = !mainSetup();
+        initialized = true;
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    }
+    // A scene whose set-up failed is never drawn: the view stays black.
+    SSMAIN* scene = sceneFailed ? nullptr : ssMain;
+
+    const double dt = HostClock::Now() - animtime;
+    if (dt > 2.0) {
+        animtime = HostClock::Now();
+        return;
+    }
+    if (dt > 0.01666666753590107) {
+        animtime = HostClock::Now();
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        if (scene != nullptr) {
+            scene->Update(dt);
+            scene->DoUnderlay(&mySettings);
+        }
+        glReshape();
+        if (scene != nullptr) {
+            scene->Draw();
+        }
+        Flush();
+    }
+}

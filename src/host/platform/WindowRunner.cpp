@@ -1,0 +1,90 @@
+#include "host/HostClock.h"
+#include "host/TumblixView.h"
+#include "host/platform/GLWindow.h"
+#include "host/platform/MixerSound.h"
+#include "host/platform/Runners.h"
+#include "maths/Misc.h"
+
+#include <SDL.h>
+#include <cstdio>
+
+namespace {
+
+SDL_Window* alertParent = nullptr;
+
+// A person is at the screen: alerts are real message boxes.
+void ShowAlert(const char* title, const char* text) {
+    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title, text, alertParent) != 0) {
+        std::fprintf(stderr, "tumblix: %s: %s\n", title, text);
+    }
+}
+
+} // namespace
+
+int RunWindow(const RunOptions& o) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "tumblix: cannot open a window: %s\n", SDL_GetError());
+        return 1;
+    }
+    MixerSound::Open();
+    GLWindow window;
+    const int options = GLWindow::VISIBLE | (o.fullScreen ? GLWindow::FULL_SCREEN : GLWindow::RESIZABLE);
+    if (!window.OpenWith("Tumblix", o.width, o.height, options)) {
+        std::fprintf(stderr, "tumblix: %s\n", window.error().c_str());
+        MixerSound::Close();
+        return 1;
+    }
+    alertParent = window.Window();
+    SetAlertPresenter(ShowAlert);
+    if (o.fullScreen) {
+        SDL_ShowCursor(SDL_DISABLE);
+    }
+
+    int w = 0, h = 0;
+    window.DrawableSize(&w, &h);
+    NSRect frame;
+    frame.width = w;
+    frame.height = h;
+    int status = 0;
+    {
+        TumblixView view(frame, o.preview, &window, o.resources);
+        view.seed = o.seed;
+        view.startAnimation();
+        const double interval = view.animationTimeInterval();
+        double next = HostClock::Now();
+        bool quit = false;
+        while (!quit && !QuitRequested()) {
+            SDL_Event e;
+            while (SDL_PollEvent(&e)) {
+                if (e.type == SDL_QUIT ||
+                    (e.type == SDL_KEYDOWN && e.key.keysym.sym == SDLK_ESCAPE)) {
+                    quit = true;
+                } else if (e.type == SDL_WINDOWEVENT &&
+                           e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                    window.DrawableSize(&w, &h);
+                    view.setFrameSize(w, h);
+                }
+            }
+            if (view.isAnimating()) {
+                view.animateOneFrame();
+            }
+            if (!view.setupError.empty() && view.framesDrawn == 0 && status == 0) {
+                std::fprintf(stderr, "tumblix: cannot set the scene up: %s\n", view.setupError.c_str());
+                status = 1;
+            }
+            next += interval;
+            const double wait = next - HostClock::Now();
+            if (wait > 0) {
+                SDL_Delay(static_cast<Uint32>(wait * 1000.0));
+            } else if (wait < -1.0) {
+                next = HostClock::Now(); // fell far behind: start afresh
+            }
+        }
+        view.stopAnimation();
+    }
+    SetAlertPresenter(nullptr);
+    alertParent = nullptr;
+    window.Close();
+    MixerSound::Close();
+    return status;
+}

@@ -1,0 +1,213 @@
+#include "SceneFiles.h"
+
+#include "BottleFiles.h"
+#include "assets/Texture.h"
+#include "brewlib/TgaWriter.h"
+#include "scene/SSMain.h"
+#include "scene/Settings.h"
+
+#include <GL/glu.h>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace scenefiles {
+
+const RGBA kLogo = {255, 140, 0, 255};
+const RGBA kMessage[4] = {
+    {200, 30, 30, 255}, {30, 200, 30, 255}, {30, 30, 200, 255}, {200, 30, 200, 255}};
+
+namespace {
+
+struct DotGlyph {
+    char c;
+    const char* rows[7];
+};
+
+const DotGlyph kDots[] = {
+    {'0', {"01110", "10001", "10011", "10101", "11001", "10001", "01110"}},
+    {'1', {"00100", "01100", "00100", "00100", "00100", "00100", "01110"}},
+    {'2', {"01110", "10001", "00001", "00010", "00100", "01000", "11111"}},
+    {'3', {"11110", "00001", "00001", "01110", "00001", "00001", "11110"}},
+    {'4', {"00010", "00110", "01010", "10010", "11111", "00010", "00010"}},
+    {'5', {"11111", "10000", "11110", "00001", "00001", "10001", "01110"}},
+    {'6', {"00110", "01000", "10000", "11110", "10001", "10001", "01110"}},
+    {'7', {"11111", "00001", "00010", "00100", "01000", "01000", "01000"}},
+    {'8', {"01110", "10001", "10001", "01110", "10001", "10001", "01110"}},
+    {'9', {"01110", "10001", "10001", "01111", "00001", "00010", "01100"}},
+    {':', {"00000", "01100", "01100", "00000", "01100", "01100", "00000"}},
+    {'A', {"01110", "10001", "10001", "11111", "10001", "10001", "10001"}},
+    {'M', {"10001", "11011", "10101", "10101", "10001", "10001", "10001"}},
+    {'P', {"11110", "10001", "10001", "11110", "10000", "10000", "10000"}},
+};
+
+void Fill(brew::Image& image, uint32_t x0, uint32_t y0, uint32_t w, uint32_t h, uint8_t r,
+          uint8_t g, uint8_t b) {
+    for (uint32_t y = y0; y < y0 + h && y < image.height; y++) {
+        for (uint32_t x = x0; x < x0 + w && x < image.width; x++) {
+            uint8_t* p = image.At(x, y);
+            p[0] = r;
+            p[1] = g;
+            p[2] = b;
+        }
+    }
+}
+
+brew::Image Strip(uint32_t w, RGBA colour, uint32_t wordEvery) {
+    brew::Image image(w, 32, 3);
+    Fill(image, 0, 0, w, 32, colour.r, colour.g, colour.b);
+    for (uint32_t x = 16; x + 24 < w; x += wordEvery) {
+        Fill(image, x, 8, wordEvery - 24, 12, 255, 255, 230);
+    }
+    return image;
+}
+
+brew::Image Shine() {
+    brew::Image image(64, 64, 3);
+    for (uint32_t y = 0; y < 64; y++) {
+        for (uint32_t x = 0; x < 64; x++) {
+            const double d = std::hypot(x - 24.0, y - 24.0) / 40.0;
+            const uint8_t v = uint8_t(255 * std::fmax(0.0, 1.0 - d));
+            Fill(image, x, y, 1, 1, v, v, v);
+        }
+    }
+    return image;
+}
+
+brew::Lump TgaLump(const brew::Image& image, uint32_t alphaMode) {
+    brew::Lump lump;
+    lump.body = brew::EncodeTGA(image, false);
+    lump.type = brew::LUMP_TGA;
+    lump.alphaMode = alphaMode;
+    return lump;
+}
+
+} // namespace
+
+brew::Image FontImage() {
+    brew::Image image(256, 128, 3);
+    for (int g = 1; g < 96; g++) {
+        const uint32_t cx = uint32_t(g % 16) * 16, cy = uint32_t(g / 16) * 16;
+        const char c = char(32 + g);
+        const DotGlyph* dots = nullptr;
+        for (const DotGlyph& d : kDots) {
+            if (d.c == c) {
+                dots = &d;
+            }
+        }
+        if (dots == nullptr) {
+            Fill(image, cx + 2, cy + 2, 12, 12, 255, 255, 255);
+            continue;
+        }
+        for (uint32_t row = 0; row < 7; row++) {
+            for (uint32_t col = 0; col < 5; col++) {
+                if (dots->rows[row][col] == '1') {
+                    Fill(image, cx + 3 + col * 2, cy + 1 + row * 2, 2, 2, 255, 255, 255);
+                }
+            }
+        }
+    }
+    return image;
+}
+
+std::vector<brew::Lump> ResourceLumps() {
+    std::vector<brew::Lump> lumps;
+    lumps.push_back(TgaLump(FontImage(), ALPHA_BRIGHTNESS));
+    lumps.push_back(TgaLump(Strip(256, kLogo, 56), ALPHA_OPAQUE));
+    lumps.push_back(TgaLump(fixtures::Solid(16, 16, 90, 90, 90), ALPHA_OPAQUE));
+    lumps.push_back(TgaLump(fixtures::Solid(16, 16, 160, 160, 160), ALPHA_OPAQUE));
+    for (const RGBA& colour : kMessage) {
+        lumps.push_back(TgaLump(Strip(512, colour, 64), ALPHA_OPAQUE));
+    }
+    lumps.push_back(TgaLump(Shine(), ALPHA_BRIGHTNESS));
+    return lumps;
+}
+
+void WriteResourceLumps(const std::string& folder, const std::vector<brew::Lump>& lumps) {
+    std::string error;
+    if (!brew::WriteFileBytes(folder + "/dewkin.works", brew::EncodeResourceFile(lumps), &error)) {
+        throw std::runtime_error(error);
+    }
+}
+
+void WriteResources(const std::string& folder) {
+    WriteResourceLumps(folder, ResourceLumps());
+}
+
+void WriteBottles(const std::string& folder, int n) {
+    for (int k = 0; k < n; k++) {
+        fixtures::Write(folder + "/bottle" + std::to_string(k) + ".brew",
+                        fixtures::Upright("Bottle " + std::to_string(k)));
+    }
+}
+
+void DefaultSettings(SETTINGS& settings, const std::string& bottleFolder, int bgType) {
+    settings.PLAYSOUND = false;
+    settings.NUM_BOTTLES = 5;
+    settings.LBOTTLESIZE = 50;
+    settings.GOODSHINE = true;
+    settings.DRUNKENBG = true;
+    settings.SHOWCLOCK = true;
+    settings.CLOCK12HRMODE = false;
+    settings.SHOWCOUNTDOWN = false;
+    settings.thr = 17;
+    settings.tmin = 30;
+    settings.BGCol = VECTOR3D(1.0f, 1.0f, 1.0f);
+    std::snprintf(settings.BottlePath, SETTINGS_PATH_SIZE, "%s/", bottleFolder.c_str());
+    settings.BottlePath2[0] = '\0';
+    settings.BGTYPE = bgType;
+    settings.BGRES = 1;
+    settings.VOLUME = 100;
+}
+
+GLuint MakePicture(const brew::Image& image, int alphaMode) {
+    Texture t;
+    t.width = image.width;
+    t.height = image.height;
+    t.bpp = image.channels * 8;
+    t.type = image.channels == 4 ? GL_RGBA : GL_RGB;
+    const size_t row = size_t(image.width) * image.channels;
+    t.imageData = static_cast<GLubyte*>(std::malloc(row * image.height));
+    // Texture rows run bottom up.
+    for (uint32_t y = 0; y < image.height; y++) {
+        std::memcpy(t.imageData + row * y, image.At(0, image.height - 1 - y), row);
+    }
+    if (!BuildTexture(&t, alphaMode)) {
+        throw std::runtime_error("cannot build the picture texture");
+    }
+    const GLuint name = t.texID;
+    t.texID = 0;
+    return name;
+}
+
+void InitGL(int width, int height) {
+    glViewport(0, 0, width, height);
+    glShadeModel(GL_SMOOTH);
+    glClearColor(0, 0, 0, 0);
+    glClearDepth(1.0);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_COLOR_MATERIAL);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, double(float(width) / float(height)), 1.0, 250.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void PumpFrame(SSMAIN& scene, SETTINGS& settings, double dt) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    scene.Update(dt);
+    scene.DoUnderlay(&settings);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, double(float(scene.width) / float(scene.height)), 1.0, 250.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    scene.Draw();
+}
+
+} // namespace scenefiles

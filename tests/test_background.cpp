@@ -1,0 +1,251 @@
+#include "BottleFiles.h"
+#include "GLFixture.h"
+#include "SceneFiles.h"
+#include "scene/Background.h"
+#include "scene/Settings.h"
+
+#include <GL/gl.h>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+const double kStep = 0.03333333507180214;
+
+void PutAtRest(BACKGROUND& mesh) {
+    for (int i = 0; i < WOBBLE_COLUMNS; i++)
+        for (int j = 0; j < WOBBLE_ROWS; j++)
+            mesh.nodes[i][j] = {16.0f * i, 16.0f * j, 0.0f, 0.0f};
+}
+
+bool IsBorder(int i, int j) {
+    return i == 0 || i == WOBBLE_COLUMNS - 1 || j == 0 || j == WOBBLE_ROWS - 1;
+}
+
+float LargestOffset(const BACKGROUND& mesh) {
+    float largest = 0.0f;
+    for (int i = 0; i < WOBBLE_COLUMNS; i++)
+        for (int j = 0; j < WOBBLE_ROWS; j++) {
+            largest = std::fmax(largest, std::fabs(mesh.nodes[i][j].x - 16.0f * i));
+            largest = std::fmax(largest, std::fabs(mesh.nodes[i][j].y - 16.0f * j));
+        }
+    return largest;
+}
+
+TEST(Wobble, StartsNudgedOffTheRestGridWithPinnedBorders) {
+    BACKGROUND mesh;
+    mesh.InitWobble();
+    EXPECT_EQ(mesh.spacing, 16);
+    EXPECT_FLOAT_EQ(mesh.restLength[0][1], 16.0f);
+    EXPECT_FLOAT_EQ(mesh.restLength[1][0], 16.0f);
+    EXPECT_EQ(mesh.restLength[1][1], 22.627424f) << "stored, a hair over 16 * sqrt(2)";
+    EXPECT_EQ(mesh.restLength[2][2], 45.254848f);
+    int nudged = 0;
+    for (int i = 0; i < WOBBLE_COLUMNS; i++)
+        for (int j = 0; j < WOBBLE_ROWS; j++) {
+            const WOBBLENODE& n = mesh.nodes[i][j];
+            EXPECT_EQ(n.vx, 0.0f);
+            EXPECT_EQ(n.vy, 0.0f);
+            if (IsBorder(i, j)) {
+                EXPECT_EQ(n.x, 16.0f * i);
+                EXPECT_EQ(n.y, 16.0f * j);
+                continue;
+            }
+            EXPECT_LE(std::fabs(n.x - 16.0f * i), 2.0f);
+            EXPECT_LE(std::fabs(n.y - 16.0f * j), 2.0f);
+            nudged += std::fabs(n.x - 16.0f * i) > 0.1f || std::fabs(n.y - 16.0f * j) > 0.1f;
+        }
+    EXPECT_GT(nudged, 50);
+
+    // The phases run on over the mesh, rows outer: node (3, 2) is the 26th visited.
+    float p0 = 0, p1 = 0, p2 = 0, p3 = 0;
+    for (int visit = 0; visit < 2 * 11 + 3 + 1; visit++) {
+        p0 += 0.081f;
+        p1 += 0.083f;
+        p2 += 0.085f;
+        p3 += 0.087f;
+    }
+    const double dx =
+        std::sin(p2 - 3.0f) + std::cos(p2 + 2.0f) + std::sin(p0 - 2.0f) - std::cos(p0 + 3.0f);
+    const double dy =
+        std::sin(p1 - 3.0f) + std::cos(p3 + 2.0f) + std::sin(p3 - 2.0f) - std::cos(p1 + 3.0f);
+    EXPECT_FLOAT_EQ(mesh.nodes[3][2].x, float(48 + 0.5 * dx));
+    EXPECT_FLOAT_EQ(mesh.nodes[3][2].y, float(32 + 0.5 * dy));
+}
+
+TEST(Wobble, SpringsPushNearNeighboursAwayAndPullFarOnesIn) {
+    BACKGROUND mesh;
+    mesh.InitWobble();
+    PutAtRest(mesh);
+    mesh.nodes[5][5].x += 4.0f; // 12 from (6, 5), 20 from (4, 5)
+    mesh.RelaxWobble(kStep);
+
+    const WOBBLENODE& near = mesh.nodes[6][5];
+    const WOBBLENODE& far = mesh.nodes[4][5];
+    const WOBBLENODE& moved = mesh.nodes[5][5];
+    EXPECT_NEAR(near.vx, 12.0 * 4.0 * kStep * 0.001, 1e-6) << "pushed away";
+    EXPECT_NEAR(far.vx, 20.0 * 4.0 * kStep * 0.001, 1e-6) << "pulled towards";
+    EXPECT_LT(moved.vx, 0.0f) << "the displaced node is drawn back";
+    EXPECT_FLOAT_EQ(moved.x, 84.0f + moved.vx) << "positions move by the new velocity";
+    EXPECT_FLOAT_EQ(near.x, 96.0f + near.vx);
+}
+
+TEST(Wobble, AMeshAtRestStaysAtRest) {
+    BACKGROUND mesh;
+    mesh.InitWobble();
+    PutAtRest(mesh);
+    for (int s = 0; s < 3000; s++)
+        mesh.RelaxWobble(kStep);
+    EXPECT_LT(LargestOffset(mesh), 1e-3f);
+}
+
+TEST(Wobble, BordersNeverMoveHoweverHardTheyArePulled) {
+    BACKGROUND mesh;
+    mesh.InitWobble();
+    for (int i = 1; i < WOBBLE_COLUMNS - 1; i++)
+        for (int j = 1; j < WOBBLE_ROWS - 1; j++)
+            mesh.nodes[i][j].x += (i + j) % 2 ? 6.0f : -6.0f;
+    for (int s = 0; s < 2000; s++)
+        mesh.RelaxWobble(kStep);
+    float collected = 0.0f;
+    for (int i = 0; i < WOBBLE_COLUMNS; i++)
+        for (int j = 0; j < WOBBLE_ROWS; j++) {
+            if (!IsBorder(i, j))
+                continue;
+            EXPECT_EQ(mesh.nodes[i][j].x, 16.0f * i);
+            EXPECT_EQ(mesh.nodes[i][j].y, 16.0f * j);
+            collected += std::fabs(mesh.nodes[i][j].vx);
+        }
+    EXPECT_GT(collected, 0.0f) << "borders collect velocity like any neighbour";
+}
+
+TEST(Wobble, AZeroStepKeepsVelocitiesAndStillMoves) {
+    BACKGROUND mesh;
+    mesh.InitWobble();
+    for (int i = 0; i < WOBBLE_COLUMNS; i++)
+        for (int j = 0; j < WOBBLE_ROWS; j++) {
+            mesh.nodes[i][j].vx = 0.01f * i;
+            mesh.nodes[i][j].vy = -0.02f * j;
+        }
+    const BACKGROUND before = mesh;
+    mesh.RelaxWobble(0.0);
+    for (int i = 0; i < WOBBLE_COLUMNS; i++)
+        for (int j = 0; j < WOBBLE_ROWS; j++) {
+            const WOBBLENODE &a = before.nodes[i][j], &b = mesh.nodes[i][j];
+            EXPECT_EQ(b.vx, a.vx);
+            EXPECT_EQ(b.vy, a.vy);
+            EXPECT_EQ(b.x, IsBorder(i, j) ? a.x : a.x + a.vx);
+            EXPECT_EQ(b.y, IsBorder(i, j) ? a.y : a.y + a.vy);
+        }
+}
+
+TEST(Wobble, KeepsSwingingWithoutRunningAwayForAnHour) {
+    BACKGROUND mesh;
+    mesh.InitWobble();
+    float largest = 0.0f, smallestLater = 100.0f;
+    for (int s = 0; s < 30 * 3600; s++) {
+        mesh.RelaxWobble(kStep);
+        if (s % 1000 == 0) {
+            const float offset = LargestOffset(mesh);
+            largest = std::fmax(largest, offset);
+            if (s > 30 * 1800)
+                smallestLater = std::fmin(smallestLater, offset);
+        }
+    }
+    EXPECT_LT(largest, 4.0f);
+    EXPECT_GT(smallestLater, 0.2f) << "nothing damps the swing";
+}
+
+// Drawing, in the underlay's flat projection.
+class BackgroundDraw : public GLFixture {
+  protected:
+    BackgroundDraw() : GLFixture(160, 120) {}
+    void SetUp() override {
+        GLFixture::SetUp();
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, viewWidth, 0, viewHeight, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_LIGHTING);
+        glEnable(GL_TEXTURE_2D);
+        glClearColor(0, 0, 1, 1);
+        mesh.InitWobble();
+        settings.BGTYPE = BG_CAPTURE;
+        brew::Image image(16, 16, 3);
+        for (uint32_t y = 0; y < 16; y++)
+            for (uint32_t x = 0; x < 16; x++) {
+                uint8_t* p = image.At(x, y);
+                p[0] = uint8_t(x * 16);
+                p[1] = uint8_t(y * 16);
+                p[2] = uint8_t((x ^ y) * 8);
+            }
+        picture = scenefiles::MakePicture(image);
+    }
+    void TearDown() override {
+        glDeleteTextures(1, &picture);
+        GLFixture::TearDown();
+    }
+    std::vector<RGBA> Frame(bool drunken) {
+        settings.DRUNKENBG = drunken;
+        glClear(GL_COLOR_BUFFER_BIT);
+        DrawBackground(&settings, picture, &mesh, viewWidth, viewHeight, 0.03);
+        return ReadPixels();
+    }
+    static int Differences(const std::vector<RGBA>& a, const std::vector<RGBA>& b, int tolerance) {
+        int n = 0;
+        for (size_t k = 0; k < a.size(); k++)
+            n += std::abs(a[k].r - b[k].r) > tolerance || std::abs(a[k].g - b[k].g) > tolerance ||
+                 std::abs(a[k].b - b[k].b) > tolerance;
+        return n;
+    }
+
+    SETTINGS settings;
+    BACKGROUND mesh;
+    GLuint picture = 0;
+};
+
+TEST_F(BackgroundDraw, AMeshAtRestDrawsThePictureLikeTheFlatPolygon) {
+    const std::vector<RGBA> flat = Frame(false);
+    PutAtRest(mesh);
+    const std::vector<RGBA> rest = Frame(true);
+    EXPECT_EQ(Differences(flat, rest, 1), 0);
+    // Stretched over the view, top row at the top.
+    // (The picture's red grows to the right, its green downward.)
+    EXPECT_LT(ReadPixel(10, 10).r, 40);
+    EXPECT_GT(ReadPixel(10, 10).g, 190);
+    EXPECT_LT(ReadPixel(10, viewHeight - 10).g, 60);
+    EXPECT_GT(ReadPixel(viewWidth - 10, 10).r, 190);
+}
+
+TEST_F(BackgroundDraw, TheNudgedMeshSwaysThePictureAndStillCoversTheView) {
+    const std::vector<RGBA> flat = Frame(false);
+    const auto before = GetMatrix(GL_MODELVIEW_MATRIX);
+    const std::vector<RGBA> swaying = Frame(true);
+    EXPECT_GT(Differences(flat, swaying, 4), 100);
+    EXPECT_EQ(CountPixelsNot({0, 0, 255, 255}, 0), viewWidth * viewHeight) << "no gap shows";
+    EXPECT_EQ(GetMatrix(GL_MODELVIEW_MATRIX), before);
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);
+}
+
+TEST_F(BackgroundDraw, AColourBackgroundDrawsNothing) {
+    settings.BGTYPE = BG_COLOUR;
+    for (bool drunken : {true, false}) {
+        Frame(drunken);
+        EXPECT_EQ(CountPixelsNot({0, 0, 255, 255}), 0) << "drunken " << drunken;
+    }
+}
+
+TEST_F(BackgroundDraw, WithoutAPictureTheBackgroundIsWhite) {
+    glDeleteTextures(1, &picture);
+    picture = 0;
+    for (bool drunken : {true, false}) {
+        Frame(drunken);
+        EXPECT_EQ(CountPixelsNot({255, 255, 255, 255}), 0) << "drunken " << drunken;
+    }
+}
+
+} // namespace

@@ -1,0 +1,338 @@
+#include "GLFixture.h"
+#include "SceneFiles.h"
+#include "SceneFixture.h"
+#include "scene/Text.h"
+
+#include <GL/gl.h>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+namespace {
+
+// A fixed zone five hours behind UTC: a clock that read UTC would be caught.
+const bool zoneSet = [] {
+    setenv("TZ", "EST5", 1);
+    tzset();
+    return true;
+}();
+
+time_t fakeNow = 0;
+time_t FakeClock() {
+    return fakeNow;
+}
+
+// Sets the simulated local time of day (on 14 March 2024).
+void At(int hour, int minute, int second) {
+    struct tm t = {};
+    t.tm_year = 124;
+    t.tm_mon = 2;
+    t.tm_mday = 14;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = 0;
+    fakeNow = mktime(&t);
+    SetWallClock(FakeClock);
+}
+
+std::string ClockText(bool twelveHour) {
+    char out[TEXT_LINE_SIZE];
+    Clock(out, twelveHour);
+    return out;
+}
+
+std::string CountDownText(int hour, int minute, int second) {
+    char out[TEXT_LINE_SIZE];
+    CountDown(out, hour, minute, second);
+    return out;
+}
+
+class TextTimes : public ::testing::Test {
+  protected:
+    void TearDown() override { SetWallClock(nullptr); }
+};
+
+TEST_F(TextTimes, ClockShowsLocalTimeWithBlinkingSeparators) {
+    ASSERT_TRUE(zoneSet);
+    struct Case {
+        int h, m, s;
+        const char* full;
+        const char* twelve;
+    } cases[] = {
+        {21, 5, 7, "21:05:07", "9:05:07PM"},  {21, 5, 8, "21 05 08", "9 05 08PM"},
+        {12, 0, 1, "12:00:01", "12:00:01AM"}, {0, 0, 2, "0 00 02", "0 00 02AM"},
+        {13, 0, 3, "13:00:03", "1:00:03PM"},  {23, 59, 59, "23:59:59", "11:59:59PM"},
+    };
+    for (const Case& c : cases) {
+        At(c.h, c.m, c.s);
+        EXPECT_EQ(ClockText(false), c.full);
+        EXPECT_EQ(ClockText(true), c.twelve);
+    }
+}
+
+TEST_F(TextTimes, WithoutASourceTheClockReadsTheSystemTime) {
+    SetWallClock(nullptr);
+    const time_t now = time(nullptr);
+    struct tm local;
+    localtime_r(&now, &local);
+    const std::string text = ClockText(false);
+    EXPECT_EQ(text.substr(0, text.size() - 6), std::to_string(local.tm_hour)) << text;
+}
+
+TEST_F(TextTimes, CountDownSpellsOutTheTimeLeftToday) {
+    struct Case {
+        int h, m, s;
+        const char* text;
+    } cases[] = {
+        {15, 30, 20, "1 Hours,29 Minutes,40 Seconds."},
+        {15, 0, 0, "2 Hours."},
+        {16, 59, 0, "1 Minutes."},
+        {16, 59, 30, "30 Seconds."},
+        {16, 0, 59, "59 Minutes,1 Seconds."},
+        {17, 0, 0, ""},
+        {17, 0, 1, "Now! Go forth and drink beer!"},
+        {23, 59, 59, "Now! Go forth and drink beer!"},
+    };
+    for (const Case& c : cases) {
+        At(c.h, c.m, c.s);
+        EXPECT_EQ(CountDownText(17, 0, 0), c.text) << c.h << ":" << c.m << ":" << c.s;
+    }
+    // No rollover: a target of midnight has passed for the whole day.
+    At(23, 59, 59);
+    EXPECT_EQ(CountDownText(0, 0, 0), "Now! Go forth and drink beer!");
+    At(0, 0, 0);
+    EXPECT_EQ(CountDownText(0, 0, 0), "");
+    At(0, 0, 1);
+    EXPECT_EQ(CountDownText(23, 59, 59), "23 Hours,59 Minutes,58 Seconds.");
+}
+
+TEST_F(TextTimes, CountDownToAnyStoredTargetFitsItsBuffer) {
+    At(12, 0, 0);
+    for (int hour : {2147483647, -2147483647 - 1}) {
+        for (int minute : {2147483647, -2147483647 - 1, 0}) {
+            const std::string text = CountDownText(hour, minute, 0);
+            EXPECT_LT(text.size(), size_t(TEXT_LINE_SIZE));
+        }
+    }
+    EXPECT_EQ(CountDownText(12, 75, 0), "75 Minutes.");
+}
+
+// The string drawer, one unit per pixel.
+class DrawStringTest : public GLFixture {
+  protected:
+    DrawStringTest() : GLFixture(256, 64) {}
+    void SetUp() override {
+        GLFixture::SetUp();
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glOrtho(0, viewWidth, 0, viewHeight, -1, 1);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_DEPTH_TEST);
+        glEnable(GL_TEXTURE_2D);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        SetupText();
+        font = scenefiles::MakePicture(scenefiles::FontImage(), 2);
+    }
+    void TearDown() override {
+        glDeleteTextures(1, &font);
+        GLFixture::TearDown();
+    }
+    void DrawAtCentre(const char* text, float size, float alpha = 1.0f, GLuint texture = 0) {
+        glClear(GL_COLOR_BUFFER_BIT);
+        glPushMatrix();
+        glTranslatef(128, 32, 0);
+        DrawString(text, size, alpha, texture != 0 ? texture : font);
+        glPopMatrix();
+    }
+    // First lit column of each run of lit columns.
+    std::vector<int> RunStarts() const {
+        std::vector<int> starts;
+        bool inRun = false;
+        for (int x = 0; x < viewWidth; x++) {
+            bool lit = false;
+            for (int y = 0; y < viewHeight && !lit; y++)
+                lit = ReadPixel(x, y).r > 128;
+            if (lit && !inRun)
+                starts.push_back(x);
+            inRun = lit;
+        }
+        return starts;
+    }
+
+    GLuint font = 0;
+};
+
+TEST_F(DrawStringTest, GlyphsStepByThreeQuartersAndSpacesOnlyAdvance) {
+    // Blocks fill texels 2 to 13 of each 16-texel cell.
+    DrawAtCentre("X X", 16.0f);
+    // The line starts at 128 - 0.375 * 5 * 16; each glyph 0.75 * 16 further.
+    EXPECT_EQ(RunStarts(), (std::vector<int>{128 - 30 + 12 + 2, 128 - 30 + 36 + 2}));
+    EXPECT_GT(ReadPixel(118, 27).r, 200) << "centred vertically on the origin";
+    EXPECT_GT(ReadPixel(118, 37).r, 200);
+    EXPECT_LT(ReadPixel(118, 22).r, 50);
+    EXPECT_LT(ReadPixel(118, 42).r, 50);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);
+
+    // A character without a glyph advances like a space.
+    const std::vector<RGBA> spaced = ReadPixels();
+    DrawAtCentre("X\x80X", 16.0f);
+    EXPECT_EQ(ReadPixels(), spaced);
+    DrawAtCentre("X\x01X", 16.0f);
+    EXPECT_EQ(ReadPixels(), spaced);
+}
+
+TEST_F(DrawStringTest, EmptyTextDrawsNothingAndLeavesTheOriginMoved) {
+    glLoadIdentity();
+    DrawString("", 20.0f, 1.0f, font);
+    EXPECT_FLOAT_EQ(GetMatrix(GL_MODELVIEW_MATRIX)[12], -15.0f);
+    EXPECT_EQ(CountPixelsNot({0, 0, 0, 255}), 0);
+    glLoadIdentity();
+    DrawString("AB", 20.0f, 1.0f, font);
+    EXPECT_FLOAT_EQ(GetMatrix(GL_MODELVIEW_MATRIX)[12], -30.0f + 30.0f);
+}
+
+TEST_F(DrawStringTest, EachCharacterSamplesItsOwnCellRowsFromTheTop) {
+    brew::Image cells(256, 128, 3);
+    for (uint32_t y = 0; y < 128; y++)
+        for (uint32_t x = 0; x < 256; x++) {
+            uint8_t* p = cells.At(x, y);
+            p[0] = uint8_t(40 + (x / 16) * 13);
+            p[1] = uint8_t(40 + (y / 16) * 25);
+            p[2] = 255;
+        }
+    const GLuint coloured = scenefiles::MakePicture(cells, 0);
+    struct Case {
+        const char* text;
+        int column, row;
+    } cases[] = {{"!", 1, 0}, {"A", 1, 2}, {"0", 0, 1}, {"~", 14, 5}, {"\x7f", 15, 5}};
+    for (const Case& c : cases) {
+        DrawAtCentre(c.text, 32.0f, 1.0f, coloured);
+        // One glyph: its cell runs from 128 - 12 to 128 + 20, across 24 to 40.
+        const RGBA p = ReadPixel(132, 32);
+        EXPECT_NEAR(p.r, 40 + c.column * 13, 2) << c.text;
+        EXPECT_NEAR(p.g, 40 + c.row * 25, 2) << c.text;
+    }
+    glDeleteTextures(1, &coloured);
+}
+
+TEST_F(DrawStringTest, OpacityIsBlended) {
+    DrawAtCentre("X", 32.0f, 0.5f);
+    EXPECT_NEAR(ReadPixel(132, 32).r, 128, 3);
+    DrawAtCentre("X", 32.0f, 0.0f);
+    EXPECT_EQ(CountPixelsNot({0, 0, 0, 255}), 0);
+}
+
+// The clock and countdown lines of a running scene.
+class UnderlayText : public SceneFixture {
+  protected:
+    UnderlayText() : SceneFixture(256, 192) {}
+    void SetUp() override {
+        SceneFixture::SetUp();
+        settings.NUM_BOTTLES = 0;
+        settings.BGCol = VECTOR3D(0, 0, 0);
+        At(21, 5, 7);
+    }
+    int Lit(int y0, int y1) const {
+        const std::vector<RGBA> pixels = ReadPixels();
+        int n = 0;
+        for (int y = std::max(y0, 0); y < std::min(y1, viewHeight); y++)
+            for (int x = 0; x < viewWidth; x++)
+                n += pixels[size_t(y) * viewWidth + x].r > 60;
+        return n;
+    }
+    int LitAll() const { return Lit(0, viewHeight); }
+    int Brightest() const {
+        int b = 0;
+        for (const RGBA& p : ReadPixels())
+            b = std::max(b, int(p.r));
+        return b;
+    }
+};
+
+TEST_F(UnderlayText, TheClockAloneFadesInAfterTenSecondsAndStays) {
+    ASSERT_TRUE(SetUpScene());
+    Run(9.9);
+    EXPECT_LT(scene.clockAlpha, 0.0f);
+    EXPECT_EQ(LitAll(), 0);
+    Run(3.2);
+    EXPECT_GE(scene.clockAlpha, 0.9f);
+    EXPECT_LE(scene.clockAlpha, 0.9 + 0.3 / 35.0);
+    EXPECT_NEAR(Brightest(), 229, 4);
+    // Centred on the view: the line runs from -0.375 n to (0.375 n + 0.25) cells.
+    int left = viewWidth, right = 0, bottom = viewHeight, top = 0;
+    const std::vector<RGBA> pixels = ReadPixels();
+    for (int y = 0; y < viewHeight; y++)
+        for (int x = 0; x < viewWidth; x++)
+            if (pixels[size_t(y) * viewWidth + x].r > 60) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                bottom = std::min(bottom, y);
+                top = std::max(top, y);
+            }
+    const double cell = 100.0 * viewWidth / 1024.0;
+    EXPECT_NEAR((left + right) / 2.0, viewWidth / 2.0 + 0.125 * cell, cell * 0.3);
+    EXPECT_NEAR((bottom + top) / 2.0, viewHeight / 2.0, 3);
+    Run(30.0);
+    EXPECT_FALSE(scene.countdownPhase) << "without the countdown the clock stays in front";
+    EXPECT_GE(scene.clockAlpha, 0.9f);
+    EXPECT_LE(scene.clockAlpha, 0.9 + 0.3 / 35.0);
+}
+
+TEST_F(UnderlayText, ClockAndCountdownTakeTurns) {
+    settings.SHOWCOUNTDOWN = true;
+    settings.thr = 22;
+    settings.tmin = 0;
+    ASSERT_TRUE(SetUpScene());
+    Run(1.0 / 35.0);
+    EXPECT_EQ(scene.countdownAlpha, 0.0f) << "the countdown starts hidden behind the clock";
+    Run(19.9 - elapsed);
+    EXPECT_FALSE(scene.countdownPhase);
+    EXPECT_GE(scene.clockAlpha, 0.9f);
+    Run(0.2);
+    EXPECT_TRUE(scene.countdownPhase);
+    EXPECT_GT(scene.countdownTimer, 44.7f) << "re-armed at 45";
+    EXPECT_LE(scene.countdownTimer, 45.0f);
+    Run(3.1);
+    EXPECT_EQ(scene.clockAlpha, 0.0f);
+    EXPECT_GE(scene.countdownAlpha, 0.9f);
+    // "You can have a beer in..." above, "54 Minutes,53 Seconds." below the middle.
+    const int heading = int(404.0 / 768 * viewHeight), line = int(364.0 / 768 * viewHeight);
+    EXPECT_GT(Lit(heading - 3, heading + 4), 20);
+    EXPECT_GT(Lit(line - 3, line + 4), 20);
+    EXPECT_EQ(Lit(0, line - 12) + Lit(heading + 12, viewHeight), 0);
+    Run(45.0);
+    EXPECT_FALSE(scene.countdownPhase) << "they swap every 45 seconds";
+    EXPECT_GE(scene.clockAlpha, 0.9f);
+    EXPECT_EQ(scene.countdownAlpha, 0.0f);
+}
+
+TEST_F(UnderlayText, TheCountdownAloneShowsForFortyFiveSecondsAndHidesForFortyFive) {
+    settings.SHOWCLOCK = false;
+    settings.SHOWCOUNTDOWN = true;
+    ASSERT_TRUE(SetUpScene());
+    Run(19.9);
+    EXPECT_EQ(LitAll(), 0);
+    Run(3.3);
+    EXPECT_GE(scene.countdownAlpha, 0.9f);
+    EXPECT_GT(LitAll(), 40);
+    Run(64.9 - elapsed);
+    EXPECT_TRUE(scene.countdownPhase);
+    Run(3.3);
+    EXPECT_FALSE(scene.countdownPhase);
+    EXPECT_EQ(scene.countdownAlpha, 0.0f);
+    EXPECT_FLOAT_EQ(scene.clockAlpha, -3.0f) << "a hidden clock keeps its fade";
+}
+
+TEST_F(UnderlayText, ThePreviewShowsTheClockToo) {
+    ASSERT_TRUE(SetUpScene(true));
+    Run(14.0);
+    EXPECT_GT(LitAll(), 40);
+}
+
+} // namespace
