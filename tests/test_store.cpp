@@ -200,7 +200,8 @@ TEST_F(StoreTest, ValuesAreConvertedAndBoundedOnLoadOnly) {
 }
 
 TEST_F(StoreTest, UnreadableStoreIsKeptAsideAndReplacedByDefaults) {
-    const char bytes[] = "[dwTumblixSS\nversion=1.0\n\xff\xfe garbage\0zz";
+    // Parses as far as the NUL, which no text file holds.
+    const char bytes[] = "[dwTumblixSS]\nversion=1.0\nMaxBottle=3\nBGPath=/a\0\xff\xfe\n";
     const std::string damaged(bytes, sizeof bytes - 1);
     WriteStore(damaged);
     Record r;
@@ -223,7 +224,27 @@ TEST_F(StoreTest, UnreadableStoreIsKeptAsideAndReplacedByDefaults) {
     Load(fifo);
     ExpectDefaults(fifo.s);
     EXPECT_TRUE(std::filesystem::is_fifo(StorePath() + ".bad.2"));
+    ASSERT_TRUE(std::filesystem::is_regular_file(StorePath()));
     EXPECT_EQ(KeysInFile(), TABLE_ORDER);
+}
+
+TEST_F(StoreTest, StoreThatCannotBeKeptAsideIsNeverWrittenOver) {
+    WriteStore("[dwTumblixSS\nversion=1.0\n");
+    std::ofstream(StorePath() + ".bad") << "earlier";
+    for (int n = 1; n < 100; n++) {
+        std::ofstream(StorePath() + ".bad." + std::to_string(n)) << "earlier";
+    }
+    Record r;
+    Load(r);
+    ExpectDefaults(r.s);
+    auto store = Open();
+    EXPECT_TRUE(store->keptDamagedAs().empty());
+    store->setBool(true, "ShowClock");
+    EXPECT_FALSE(store->synchronize());
+    EXPECT_NE(store->error().find("cannot be moved aside"), std::string::npos) << store->error();
+    EXPECT_EQ(Contents(StorePath()), "[dwTumblixSS\nversion=1.0\n");
+    EXPECT_EQ(Contents(StorePath() + ".bad.99"), "earlier");
+    EXPECT_FALSE(std::filesystem::exists(StorePath() + ".bad.100"));
 }
 
 TEST_F(StoreTest, WritesAreAtomicAndFailuresAreReported) {
@@ -244,6 +265,17 @@ TEST_F(StoreTest, WritesAreAtomicAndFailuresAreReported) {
     const std::string text = Contents(StorePath());
     EXPECT_NE(text.find("# mine"), std::string::npos);
     EXPECT_NE(text.find("[other]\nx=1"), std::string::npos);
+
+    // A store that links to a file elsewhere is written there; the link stays.
+    const std::string elsewhere = home / "dotfiles.ini";
+    std::ofstream(elsewhere) << "[dwTumblixSS]\nversion=1.0\n";
+    std::filesystem::remove(StorePath());
+    std::filesystem::create_symlink(elsewhere, StorePath());
+    auto linked = Open();
+    linked->setInteger(2, "MaxBottle");
+    ASSERT_TRUE(linked->synchronize());
+    EXPECT_TRUE(std::filesystem::is_symlink(StorePath()));
+    EXPECT_NE(Contents(elsewhere).find("MaxBottle=2"), std::string::npos);
 
     // A folder that cannot be made.
     std::ofstream(home / "file") << "x";
