@@ -3,6 +3,8 @@
 #include "TempDir.h"
 #include "brewlib/TgaWriter.h"
 
+#include <SDL.h>
+#include <SDL_image.h>
 #include <gtest/gtest.h>
 
 // tumblix-brew inspect and verify on files written here byte by byte.
@@ -135,4 +137,36 @@ TEST_F(InspectTest, UsageAndMissingFiles) {
     ToolResult r = Brew("verify " + Quote(tmp / "absent.brew"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("cannot open"), std::string::npos);
+}
+
+TEST_F(InspectTest, PreviewWritesEveryImageTheRightWayUp) {
+    fixtures::BottleSpec spec = fixtures::Upright("Ale");
+    brew::Image label = fixtures::Solid(8, 8, 0, 0, 255);
+    for (uint32_t y = 0; y < 4; y++) // top half red
+        for (uint32_t x = 0; x < 8; x++)
+            label.At(x, y)[0] = 255, label.At(x, y)[2] = 0;
+    spec.slots = {fixtures::Solid(4, 4, 9, 9, 9), brew::Image(), label};
+    const std::string bottle = Write("ale.brew", fixtures::Encode(spec));
+    const std::string out = tmp / "previews";
+    ToolResult r = Brew("preview " + Quote(out) + " " + Quote(bottle));
+    ASSERT_EQ(r.status, 0) << r.out;
+    // Slots 0 and 2 are images (lumps 1 and 3); slot 1 is not.
+    EXPECT_NE(r.out.find("ale-lump1.png"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("ale-lump2.png"), std::string::npos) << r.out;
+    SDL_Surface* png = IMG_Load((out + "/ale-lump3.png").c_str());
+    ASSERT_NE(png, nullptr);
+    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(png, SDL_PIXELFORMAT_RGBA32, 0);
+    const uint8_t* top = static_cast<uint8_t*>(rgba->pixels);
+    const uint8_t* bottom = top + 7 * rgba->pitch;
+    EXPECT_EQ(top[0], 255);
+    EXPECT_EQ(top[2], 0);
+    EXPECT_EQ(bottom[0], 0);
+    EXPECT_EQ(bottom[2], 255);
+    SDL_FreeSurface(rgba);
+    SDL_FreeSurface(png);
+
+    EXPECT_EQ(
+        Brew("preview " + Quote(out) + " " + Quote(Write("junk.brew", {1, 2, 3})) + " 2>/dev/null")
+            .status,
+        1);
 }
