@@ -59,6 +59,7 @@ void operator delete(void* p, size_t) noexcept {
 void operator delete[](void* p, size_t) noexcept {
     std::free(p);
 }
+#endif
 
 namespace {
 
