@@ -22,8 +22,8 @@ XvfbServer::XvfbServer(int width, int height) {
         const int quiet = open("/dev/null", O_WRONLY);
         dup2(quiet, 1);
         dup2(quiet, 2);
-        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp",
-               "-screen", "0", screen.c_str(), static_cast<char*>(nullptr));
+        execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-noreset", "-nolisten", "tcp", "-screen",
+               "0", screen.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     close(fds[1]);
@@ -55,7 +55,9 @@ XvfbServer::~XvfbServer() {
     }
 }
 
-Window XvfbServer::root() const { return DefaultRootWindow(display); }
+Window XvfbServer::root() const {
+    return DefaultRootWindow(display);
+}
 
 namespace {
 unsigned long PixelOf(RGBA c) {
@@ -97,4 +99,20 @@ RGBA XvfbServer::PixelAt(Window window, int x, int y) const {
         XDestroyImage(image);
     }
     return c;
+}
+
+std::vector<RGBA> XvfbServer::Pixels(Window window, int width, int height) const {
+    std::vector<RGBA> pixels;
+    XImage* image = XGetImage(display, window, 0, 0, width, height, AllPlanes, ZPixmap);
+    if (image == nullptr) {
+        return pixels;
+    }
+    for (int y = 0; y < height; y++) {
+        for (int x = 0; x < width; x++) {
+            const unsigned long p = XGetPixel(image, x, y);
+            pixels.push_back(RGBA{uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), 255});
+        }
+    }
+    XDestroyImage(image);
+    return pixels;
 }

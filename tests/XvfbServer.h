@@ -35,6 +35,8 @@ class XvfbServer {
     Window MakeWindow(int x, int y, int width, int height);
     // The colour the screen shows at (x, y) of a window, top-left origin.
     RGBA PixelAt(Window window, int x, int y) const;
+    // Every pixel of the window's top-left width x height, top row first.
+    std::vector<RGBA> Pixels(Window window, int width, int height) const;
 
   private:
     int server = -1;

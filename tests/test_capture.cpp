@@ -263,7 +263,8 @@ TEST_F(ViewCapture, NoDesktopOrABlackOneTurnsTheViewToTheDesktopPicture) {
     EXPECT_EQ(FakeDesktop::asked[0].width, 0);
     EXPECT_NE(view.DeskTex.texID, 0u);
     // The store keeps the kind the user chose.
-    EXPECT_EQ(ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME)->integerForKey("BGType"), 0);
+    EXPECT_EQ(ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME)->integerForKey("BGType"),
+              0);
 }
 
 // The root window of a real X server.

@@ -133,8 +133,7 @@ int main(int argc, char** argv) {
             if (!hasValue || !ParseWindowId(argv[++i], &xWindow))
                 return Usage("--window-id takes an X window id, decimal or 0x hex");
             mode = a;
-        } else if (a == "--configure" || a == "--downloads" ||
-                   a == "--download") {
+        } else if (a == "--configure" || a == "--downloads" || a == "--download") {
             return Usage((a + " is not available in this build yet").c_str());
         } else {
             return Usage(("unknown option " + a).c_str());

@@ -22,9 +22,13 @@ void SetScreens(const std::vector<NSScreen>& screens, int mainScreenNumber) {
     mainNumber = mainScreenNumber;
 }
 
-const std::vector<NSScreen>& Screens() { return knownScreens; }
+const std::vector<NSScreen>& Screens() {
+    return knownScreens;
+}
 
-int MainScreenNumber() { return mainNumber; }
+int MainScreenNumber() {
+    return mainNumber;
+}
 
 const NSScreen* ScreenForFrame(const std::vector<NSScreen>& screens, int mainScreenNumber,
                                const NSRect& frame) {
@@ -41,10 +45,18 @@ const NSScreen* ScreenForFrame(const std::vector<NSScreen>& screens, int mainScr
     return nullptr;
 }
 
-void SetDesktopGrabber(DesktopGrabber g) { grabber = g; }
+void SetDesktopGrabber(DesktopGrabber g) {
+    grabber = g;
+}
 
-DesktopGrabber CurrentDesktopGrabber() { return grabber; }
+DesktopGrabber CurrentDesktopGrabber() {
+    return grabber;
+}
 
-void SetDesktopPictureSource(DesktopPictureSource source) { pictureSource = source; }
+void SetDesktopPictureSource(DesktopPictureSource source) {
+    pictureSource = source;
+}
 
-DesktopPictureSource CurrentDesktopPictureSource() { return pictureSource; }
+DesktopPictureSource CurrentDesktopPictureSource() {
+    return pictureSource;
+}

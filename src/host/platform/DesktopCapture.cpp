@@ -46,7 +46,8 @@ bool Convert(XImage* image, DesktopPixels* out) {
     out->height = h;
     out->rgba.assign(size_t(w) * size_t(h) * 4, 255);
     const uint32_t one = 1;
-    const bool hostOrder = (*reinterpret_cast<const uint8_t*>(&one) == 1) == (image->byte_order == LSBFirst);
+    const bool hostOrder =
+        (*reinterpret_cast<const uint8_t*>(&one) == 1) == (image->byte_order == LSBFirst);
     const bool direct = image->bits_per_pixel == 32 && hostOrder;
     for (int y = 0; y < h; y++) {
         uint8_t* row = &out->rgba[size_t(h - 1 - y) * size_t(w) * 4];
@@ -68,7 +69,9 @@ bool Convert(XImage* image, DesktopPixels* out) {
     return true;
 }
 
-std::string DesktopPicture(int screenNumber) { return GnomeDesktopPicture(screenNumber); }
+std::string DesktopPicture(int screenNumber) {
+    return GnomeDesktopPicture(screenNumber);
+}
 
 } // namespace
 

@@ -33,7 +33,8 @@ std::string ReadString(GSettings* settings, const char* key) {
 }
 
 bool PrefersDark(GSettingsSchemaSource* source, GSettingsBackend* backend) {
-    GSettings* settings = OpenSettings(source, backend, "org.gnome.desktop.interface", "color-scheme");
+    GSettings* settings =
+        OpenSettings(source, backend, "org.gnome.desktop.interface", "color-scheme");
     if (settings == nullptr) {
         return false;
     }
@@ -46,11 +47,14 @@ std::string PathOfUri(const std::string& uri) {
     if (!uri.empty() && uri[0] == '/') {
         return uri; // a plain path works for GNOME too
     }
-    gchar* path = g_filename_from_uri(uri.c_str(), nullptr, nullptr);
-    if (path == nullptr) {
-        return std::string();
+    gchar* host = nullptr;
+    gchar* path = g_filename_from_uri(uri.c_str(), &host, nullptr);
+    std::string result;
+    // file://elsewhere/... names a file on another machine.
+    if (path != nullptr && (host == nullptr || g_ascii_strcasecmp(host, "localhost") == 0)) {
+        result = path;
     }
-    std::string result(path);
+    g_free(host);
     g_free(path);
     return result;
 }
@@ -64,7 +68,8 @@ std::string GnomeDesktopPictureFrom(GSettingsSchemaSource* source, GSettingsBack
             return std::string();
         }
     }
-    GSettings* settings = OpenSettings(source, backend, "org.gnome.desktop.background", "picture-uri");
+    GSettings* settings =
+        OpenSettings(source, backend, "org.gnome.desktop.background", "picture-uri");
     if (settings == nullptr) {
         return std::string();
     }
@@ -86,4 +91,6 @@ std::string GnomeDesktopPictureFrom(GSettingsSchemaSource* source, GSettingsBack
     return PathOfUri(uri);
 }
 
-std::string GnomeDesktopPicture(int) { return GnomeDesktopPictureFrom(nullptr, nullptr); }
+std::string GnomeDesktopPicture(int) {
+    return GnomeDesktopPictureFrom(nullptr, nullptr);
+}

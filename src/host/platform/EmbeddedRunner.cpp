@@ -13,7 +13,7 @@
 
 // Drawing into a window that a screen-saver host (XScreenSaver and the
 // like) made for us: the host owns the window, the input and the decision
-// to stop, which it tells with SIGTERM.
+// to stop, which it tells with SIGTERM (or by destroying the window).
 int RunInWindow(const RunOptions& o, unsigned long xWindow) {
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
@@ -59,7 +59,8 @@ int RunInWindow(const RunOptions& o, unsigned long xWindow) {
                 view.animateOneFrame();
             }
             if (!reported && !view.setupError.empty()) {
-                std::fprintf(stderr, "tumblix: cannot set the scene up: %s\n", view.setupError.c_str());
+                std::fprintf(stderr, "tumblix: cannot set the scene up: %s\n",
+                             view.setupError.c_str());
                 reported = true;
                 status = 1;
             }

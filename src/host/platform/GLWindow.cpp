@@ -1,6 +1,8 @@
 #include "host/platform/GLWindow.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
 #include <cstdint>
 
 GLWindow::~GLWindow() {
@@ -94,6 +96,13 @@ bool GLWindow::OpenForeign(unsigned long xWindow) {
                     SDL_GetError();
         Close();
         return false;
+    }
+    // SDL listens to no events of a window it did not make. Its size
+    // changes are wanted (they come as window events); its input is not.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        XSelectInput(info.info.x11.display, info.info.x11.window, StructureNotifyMask);
     }
     return CreateContext();
 }

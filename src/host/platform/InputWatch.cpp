@@ -22,7 +22,8 @@ bool InputWatch::Quits(const SDL_Event& event, double now, int pointerX, int poi
             restY = pointerY;
             return false;
         }
-        return std::abs(pointerX - restX) > SLACK_PIXELS || std::abs(pointerY - restY) > SLACK_PIXELS;
+        return std::abs(pointerX - restX) > SLACK_PIXELS ||
+               std::abs(pointerY - restY) > SLACK_PIXELS;
     default:
         return false;
     }

@@ -9,7 +9,9 @@
 
 SaverHost::SaverHost() = default;
 
-SaverHost::~SaverHost() { Close(); }
+SaverHost::~SaverHost() {
+    Close();
+}
 
 std::vector<SaverHost::Display> SDLDisplays() {
     std::vector<SaverHost::Display> displays;

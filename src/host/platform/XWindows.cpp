@@ -15,7 +15,8 @@ bool reported = false;
 int OnXError(Display* display, XErrorEvent* e) {
     if ((e->error_code == BadWindow || e->error_code == BadDrawable) &&
         e->resourceid == drawingWindow) {
-        windowGone = true;
+        windowGone = true; // the host took its window away: time to go
+        return 0;
     }
     if (!reported) {
         char text[256] = {};
@@ -83,4 +84,6 @@ void ForgiveXErrors(unsigned long window) {
     XSetErrorHandler(OnXError);
 }
 
-bool DrawingWindowGone() { return windowGone; }
+bool DrawingWindowGone() {
+    return windowGone;
+}

@@ -14,7 +14,7 @@ bool RootDrawingWindow(unsigned long* id, std::string* error);
 
 // While drawing into a window we do not own, an X error must not end the
 // program (Xlib's default handler exits); errors are reported once on
-// stderr, and one that says the window is gone is remembered.
+// stderr, except one that says the window is gone, which is remembered.
 void ForgiveXErrors(unsigned long window);
 bool DrawingWindowGone();
 
