@@ -1,6 +1,7 @@
 #include "host/Diagnostics.h"
 #include "host/platform/PictureReader.h"
 #include "host/platform/Runners.h"
+#include "host/platform/XWindows.h"
 
 #include <chrono>
 #include <climits>
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
     options.resources = DefaultResources();
     std::string mode;
     bool verbose = false;
+    unsigned long xWindow = 0;
 
     for (int i = 1; i < argc; i++) {
         const std::string a = argv[i];
@@ -125,8 +127,13 @@ int main(int argc, char** argv) {
             if (!hasValue || !ParseCount(argv[++i], &seed))
                 return Usage("--seed takes a positive number");
             options.seed = static_cast<unsigned>(seed);
-        } else if (a == "--root" || a == "--window-id" || a == "--configure" || a == "--downloads" ||
-                   a == "--download") {
+        } else if (a == "--root") {
+            mode = a;
+        } else if (a == "--window-id") {
+            if (!hasValue || !ParseWindowId(argv[++i], &xWindow))
+                return Usage("--window-id takes an X window id, decimal or 0x hex");
+            mode = a;
+        } else if (a == "--configure" || a == "--downloads" || a == "--download") {
             return Usage((a + " is not available in this build yet").c_str());
         } else {
             return Usage(("unknown option " + a).c_str());
@@ -145,6 +152,16 @@ int main(int argc, char** argv) {
     if (mode == "--window") {
         return RunWindow(options);
     }
-    options.fullScreen = true;
-    return RunWindow(options);
+    if (mode == "--root") {
+        std::string error;
+        if (!RootDrawingWindow(&xWindow, &error)) {
+            std::fprintf(stderr, "tumblix: --root: %s\n", error.c_str());
+            return 1;
+        }
+        mode = "--window-id";
+    }
+    if (mode == "--window-id") {
+        return RunInWindow(options, xWindow);
+    }
+    return RunSaver(options);
 }

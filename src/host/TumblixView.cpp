@@ -1,6 +1,8 @@
 #include "host/TumblixView.h"
 
 #include "assets/Pics.h"
+#include "host/DesktopServices.h"
+#include "host/DesktopTexture.h"
 #include "host/Diagnostics.h"
 #include "host/HostClock.h"
 #include "host/SettingsIO.h"
@@ -35,8 +37,8 @@ TumblixView::TumblixView(NSRect frame, bool isPreview, GLWindow* view, const std
     ThisScreenIsOn = true;
     initialized = false;
     if (mySettings.BGTYPE == BG_CAPTURE) {
-        // No capture on this host yet: the desktop picture stands in.
         DeskTex.texID = 0;
+        GetDesktopTexture(&DeskTex.texID, isPreview ? 0 : mySettings.BGRES, frame);
         if (DeskTex.texID == 0) {
             mySettings.BGTYPE = BG_DESKTOP_PICTURE;
         }
@@ -106,7 +108,10 @@ void TumblixView::glReshape() {
 
 bool TumblixView::mainSetup() {
     const NSRect b = bounds();
-    std::srand(seed ? *seed : static_cast<unsigned>(HostClock::WallSeconds()));
+    // Views set up in the same second would otherwise show the same bottles
+    // on every screen.
+    const unsigned base = seed ? *seed : static_cast<unsigned>(HostClock::WallSeconds());
+    std::srand(base + static_cast<unsigned>(screenNumber - mainScreenNumber));
     if (ssMain != nullptr) {
         ssMain->Cleanup();
         delete ssMain;
@@ -142,7 +147,43 @@ bool TumblixView::mainSetup() {
 }
 
 void TumblixView::LoadDesktopPicture() {
-    loadPicFile((resourceFolder + kFallbackPicture).c_str(), &DeskTex);
+    std::string path;
+    if (DesktopPictureSource source = CurrentDesktopPictureSource()) {
+        path = source(screenNumber);
+    }
+    if (path.size() > SETTINGS_PATH_SIZE - 1) {
+        path.resize(SETTINGS_PATH_SIZE - 1);
+    }
+    // A named picture that cannot be read (gone, or a format we do not
+    // read) shows the fallback too, rather than no background at all.
+    if (path.size() <= 4 || !loadPicFile(path.c_str(), &DeskTex)) {
+        loadPicFile((resourceFolder + kFallbackPicture).c_str(), &DeskTex);
+    }
+}
+
+int TumblixView::getScreenMaskForFrame(NSRect frame) const {
+    const NSScreen* screen = ScreenForFrame(Screens(), MainScreenNumber(), frame);
+    return screen != nullptr ? screen->number : -1;
+}
+
+void TumblixView::GetDesktopTexture(GLuint* texName, int detail, NSRect frame) {
+    DesktopGrabber grab = CurrentDesktopGrabber();
+    if (grab == nullptr || glView == nullptr) {
+        return;
+    }
+    NSRect area; // empty: the whole main screen
+    const int number = getScreenMaskForFrame(frame);
+    for (const NSScreen& screen : Screens()) {
+        if (screen.number == number) {
+            area = screen.frame;
+            break;
+        }
+    }
+    DesktopPixels pixels;
+    if (!grab(area, &pixels) || !glView->MakeCurrent()) {
+        return;
+    }
+    BuildDesktopTexture(texName, pixels, detail);
 }
 
 void TumblixView::Flush() {

@@ -34,6 +34,14 @@ class TumblixView : public ScreenSaverView {
     void glInit();
     void glReshape();
 
+    // The desktop capture: the pixels of the screen the frame is on become
+    // *texName in this view's context; 0 when there is nothing to capture
+    // or the capture is black.
+    void GetDesktopTexture(GLuint* texName, int detail, NSRect frame);
+    // The number of the screen to capture for a frame; -1 when the host
+    // knows no screens.
+    int getScreenMaskForFrame(NSRect frame) const;
+
     // Called just before a drawn frame is presented (headless runs read the
     // pixels there), and the number of frames drawn so far.
     std::function<void()> onFrameDrawn;

@@ -1,6 +1,9 @@
 #include "host/platform/GLWindow.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <cstdint>
 
 GLWindow::~GLWindow() {
     Close();
@@ -32,14 +35,27 @@ void GLWindow::DrawableSize(int* width, int* height) const {
 }
 
 bool GLWindow::OpenWith(const char* title, int width, int height, int options) {
-    Close();
-    if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            lastError = std::string("cannot start SDL video: ") + SDL_GetError();
-            return false;
-        }
-        initialisedVideo = true;
+    return OpenAt(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height, options);
+}
+
+namespace {
+
+Uint32 WindowFlags(int options) {
+    Uint32 flags = SDL_WINDOW_OPENGL;
+    flags |= (options & GLWindow::VISIBLE) ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
+    if (options & GLWindow::FULL_SCREEN) {
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
     }
+    if (options & GLWindow::RESIZABLE) {
+        flags |= SDL_WINDOW_RESIZABLE;
+    }
+    if (options & GLWindow::BORDERLESS) {
+        flags |= SDL_WINDOW_BORDERLESS;
+    }
+    return flags;
+}
+
+void RequestContext(int alphaBits) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
@@ -48,22 +64,85 @@ bool GLWindow::OpenWith(const char* title, int width, int height, int options) {
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alphaBits);
+}
 
-    Uint32 flags = SDL_WINDOW_OPENGL | ((options & VISIBLE) ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
-    if (options & FULL_SCREEN) {
-        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+} // namespace
+
+bool GLWindow::OpenAt(const char* title, int x, int y, int width, int height, int options) {
+    Close();
+    if (!StartVideo()) {
+        return false;
     }
-    if (options & RESIZABLE) {
-        flags |= SDL_WINDOW_RESIZABLE;
+    RequestContext(8);
+    return Create(title, x, y, width, height, WindowFlags(options));
+}
+
+bool GLWindow::OpenOnDisplay(const char* title, int display, int options) {
+    Close();
+    if (!StartVideo()) {
+        return false;
     }
-    window = SDL_CreateWindow(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width,
-                              height, flags);
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(display, &bounds) != 0) {
+        lastError = std::string("no display ") + std::to_string(display) + ": " + SDL_GetError();
+        Close();
+        return false;
+    }
+    RequestContext(8);
+    return Create(title, SDL_WINDOWPOS_UNDEFINED_DISPLAY(display),
+                  SDL_WINDOWPOS_UNDEFINED_DISPLAY(display), bounds.w, bounds.h,
+                  WindowFlags(options));
+}
+
+bool GLWindow::OpenForeign(unsigned long xWindow) {
+    Close();
+    if (!StartVideo()) {
+        return false;
+    }
+    // The host's window has whatever visual it was made with, usually
+    // without alpha; asking for none lets SDL match it.
+    RequestContext(0);
+    SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+    window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<uintptr_t>(xWindow)));
+    if (window == nullptr) {
+        lastError = std::string("cannot draw into X window ") + std::to_string(xWindow) + ": " +
+                    SDL_GetError();
+        Close();
+        return false;
+    }
+    // SDL listens to no events of a window it did not make. Its size
+    // changes are wanted (they come as window events); its input is not.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        XSelectInput(info.info.x11.display, info.info.x11.window, StructureNotifyMask);
+    }
+    return CreateContext();
+}
+
+bool GLWindow::StartVideo() {
+    if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
+        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+            lastError = std::string("cannot start SDL video: ") + SDL_GetError();
+            return false;
+        }
+        initialisedVideo = true;
+    }
+    return true;
+}
+
+bool GLWindow::Create(const char* title, int x, int y, int width, int height, unsigned flags) {
+    window = SDL_CreateWindow(title, x, y, width, height, flags);
     if (window == nullptr) {
         lastError = std::string("cannot open an OpenGL window: ") + SDL_GetError();
         Close();
         return false;
     }
+    return CreateContext();
+}
+
+bool GLWindow::CreateContext() {
     context = SDL_GL_CreateContext(window);
     if (context == nullptr) {
         lastError = std::string("cannot create an OpenGL context: ") + SDL_GetError();
@@ -71,6 +150,12 @@ bool GLWindow::OpenWith(const char* title, int width, int height, int options) {
         return false;
     }
     return MakeCurrent();
+}
+
+void GLWindow::Show() {
+    if (window != nullptr) {
+        SDL_ShowWindow(window);
+    }
 }
 
 void GLWindow::Close() {

@@ -24,8 +24,16 @@ class GLWindow {
     // Initialises SDL video if needed and opens a window of the given size.
     // On failure returns false and error() says why.
     bool Open(const char* title, int width, int height, bool visible);
-    enum { VISIBLE = 1, FULL_SCREEN = 2, RESIZABLE = 4 };
+    enum { VISIBLE = 1, FULL_SCREEN = 2, RESIZABLE = 4, BORDERLESS = 8 };
     bool OpenWith(const char* title, int width, int height, int options);
+    // A window at (x, y) in desktop pixels, or full screen on SDL's display
+    // number `display` (FULL_SCREEN).
+    bool OpenAt(const char* title, int x, int y, int width, int height, int options);
+    bool OpenOnDisplay(const char* title, int display, int options);
+    // Draws into an existing X window (an XScreenSaver-style host's, or the
+    // root window). SDL does not own it: Close leaves the window alone.
+    bool OpenForeign(unsigned long xWindow);
+    void Show();
     // Size of the drawable in pixels.
     void DrawableSize(int* width, int* height) const;
     void Close();
@@ -37,6 +45,10 @@ class GLWindow {
     const std::string& error() const { return lastError; }
 
   private:
+    bool Create(const char* title, int x, int y, int width, int height, unsigned flags);
+    bool StartVideo();
+    bool CreateContext();
+
     SDL_Window* window = nullptr;
     void* context = nullptr;
     bool initialisedVideo = false;

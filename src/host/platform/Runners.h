@@ -21,6 +21,10 @@ struct RunOptions {
 int RunRender(const RunOptions& options);
 int RunBench(const RunOptions& options, double processStart);
 int RunWindow(const RunOptions& options);
+// The screen saver: a full-screen view on every display (SaverHost).
+int RunSaver(const RunOptions& options);
+// One view drawing into an existing X window (--root, --window-id).
+int RunInWindow(const RunOptions& options, unsigned long xWindow);
 
 // Set by SIGTERM and SIGINT; every loop ends cleanly when it is.
 void InstallQuitSignals();

@@ -1,8 +1,10 @@
 #include "host/HostClock.h"
 #include "host/TumblixView.h"
+#include "host/platform/DesktopCapture.h"
 #include "host/platform/GLWindow.h"
 #include "host/platform/MixerSound.h"
 #include "host/platform/Runners.h"
+#include "host/platform/SaverHost.h"
 #include "maths/Misc.h"
 
 #include <SDL.h>
@@ -28,9 +30,11 @@ int RunWindow(const RunOptions& o) {
         return 1;
     }
     MixerSound::Open();
+    InstallDesktopServices();
+    SetScreens(ScreensOf(SDLDisplays()), 0);
     GLWindow window;
-    const int options =
-        GLWindow::VISIBLE | (o.fullScreen ? GLWindow::FULL_SCREEN : GLWindow::RESIZABLE);
+    // Shown once the view exists, so a desktop capture does not see it.
+    const int options = o.fullScreen ? GLWindow::FULL_SCREEN : GLWindow::RESIZABLE;
     if (!window.OpenWith("Tumblix", o.width, o.height, options)) {
         std::fprintf(stderr, "tumblix: %s\n", window.error().c_str());
         MixerSound::Close();
@@ -42,15 +46,19 @@ int RunWindow(const RunOptions& o) {
         SDL_ShowCursor(SDL_DISABLE);
     }
 
-    int w = 0, h = 0;
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(window.Window(), &x, &y);
     window.DrawableSize(&w, &h);
     NSRect frame;
+    frame.x = x;
+    frame.y = y;
     frame.width = w;
     frame.height = h;
     int status = 0;
     {
         TumblixView view(frame, o.preview, &window, o.resources);
         view.seed = o.seed;
+        window.Show();
         view.startAnimation();
         const double interval = view.animationTimeInterval();
         double next = HostClock::Now();
@@ -88,6 +96,7 @@ int RunWindow(const RunOptions& o) {
     SetAlertPresenter(nullptr);
     alertParent = nullptr;
     window.Close();
+    SetScreens({}, 0);
     MixerSound::Close();
     return status;
 }

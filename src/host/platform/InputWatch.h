@@ -1,0 +1,26 @@
+#ifndef TUMBLIX_HOST_PLATFORM_INPUTWATCH_H
+#define TUMBLIX_HOST_PLATFORM_INPUTWATCH_H
+
+union SDL_Event;
+
+// Decides when the person at the screen wants the saver gone: a key, a
+// mouse button or wheel, or the pointer moving more than a few pixels from
+// where it rested. Windows appearing make the pointer "move" where it
+// stands; motion in the first moments only moves the resting place.
+class InputWatch {
+  public:
+    enum { SLACK_PIXELS = 10 };
+    static constexpr double SETTLE_SECONDS = 0.5;
+
+    // The pointer's desktop position when the saver started.
+    void Begin(double now, int pointerX, int pointerY);
+    // pointerX, pointerY: the pointer's desktop position as the event left it.
+    bool Quits(const SDL_Event& event, double now, int pointerX, int pointerY);
+
+  private:
+    double startTime = 0.0;
+    int restX = 0;
+    int restY = 0;
+};
+
+#endif

@@ -1,0 +1,29 @@
+#include "host/platform/DesktopCapture.h"
+#include "host/platform/MixerSound.h"
+#include "host/platform/Runners.h"
+#include "host/platform/SaverHost.h"
+
+#include <SDL.h>
+#include <cstdio>
+
+int RunSaver(const RunOptions& o) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "tumblix: cannot reach the screens: %s\n", SDL_GetError());
+        return 1;
+    }
+    const std::vector<SaverHost::Display> displays = SDLDisplays();
+    InstallDesktopServices();
+    MixerSound::Open();
+    int status = 1;
+    {
+        SaverHost host;
+        if (host.Open(displays, o)) {
+            status = host.Run();
+        } else {
+            std::fprintf(stderr, "tumblix: %s\n", host.error().c_str());
+        }
+    }
+    MixerSound::Close();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return status;
+}

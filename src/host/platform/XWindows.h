@@ -1,0 +1,21 @@
+#ifndef TUMBLIX_HOST_PLATFORM_XWINDOWS_H
+#define TUMBLIX_HOST_PLATFORM_XWINDOWS_H
+
+#include <string>
+
+// X window ids as screen-saver hosts hand them over: decimal, or hex after
+// "0x". False for anything else, for 0 and for values beyond 32 bits.
+bool ParseWindowId(const char* text, unsigned long* id);
+
+// The window --root draws into: $XSCREENSAVER_WINDOW when set, else the
+// root window of $DISPLAY's default screen. False with a reason when there
+// is none.
+bool RootDrawingWindow(unsigned long* id, std::string* error);
+
+// While drawing into a window we do not own, an X error must not end the
+// program (Xlib's default handler exits); errors are reported once on
+// stderr, except one that says the window is gone, which is remembered.
+void ForgiveXErrors(unsigned long window);
+bool DrawingWindowGone();
+
+#endif

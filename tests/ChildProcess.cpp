@@ -1,0 +1,104 @@
+#include "ChildProcess.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+bool WaitFor(double seconds, const std::function<bool()>& done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (true) {
+        if (done()) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+ChildProcess::~ChildProcess() {
+    if (child > 0 && !reaped) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    if (!outputPath.empty()) {
+        std::remove(outputPath.c_str());
+    }
+}
+
+bool ChildProcess::Start(const std::vector<std::string>& argv,
+                         const std::vector<std::pair<std::string, std::string>>& env) {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/tumblix-child-XXXXXX";
+    const int out = mkstemp(pattern.data());
+    if (out < 0) {
+        return false;
+    }
+    outputPath = pattern;
+    std::vector<char*> args;
+    for (const std::string& a : argv) {
+        args.push_back(const_cast<char*>(a.c_str()));
+    }
+    args.push_back(nullptr);
+    child = fork();
+    if (child == 0) {
+        for (const auto& [name, value] : env) {
+            if (!name.empty() && name[0] == '-') {
+                unsetenv(name.c_str() + 1);
+            } else {
+                setenv(name.c_str(), value.c_str(), 1);
+            }
+        }
+        dup2(out, 1);
+        dup2(out, 2);
+        close(out);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    close(out);
+    reaped = false;
+    return child > 0;
+}
+
+bool ChildProcess::Running() {
+    if (child <= 0 || reaped) {
+        return false;
+    }
+    int status = 0;
+    if (waitpid(child, &status, WNOHANG) == child) {
+        reaped = true;
+        exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return false;
+    }
+    return true;
+}
+
+bool ChildProcess::WaitExit(double seconds, int* status) {
+    const bool exited = WaitFor(seconds, [&] { return !Running(); });
+    if (exited && status != nullptr) {
+        *status = exitStatus;
+    }
+    return exited && reaped;
+}
+
+void ChildProcess::Signal(int signal) {
+    if (child > 0 && !reaped) {
+        kill(child, signal);
+    }
+}
+
+std::string ChildProcess::Output() const {
+    std::ifstream in(outputPath);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}

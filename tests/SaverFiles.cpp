@@ -1,0 +1,59 @@
+#include "SaverFiles.h"
+
+#include "PictureFiles.h"
+#include "SceneFiles.h"
+#include "brewlib/ContainerWriter.h"
+#include "host/SettingsIO.h"
+#include "host/platform/PreferenceStore.h"
+#include "scene/Settings.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+namespace saverfiles {
+
+void WritePreferences(const Prefs& p) {
+    auto store = ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);
+    SETTINGS s;
+    bool mainOnly = false;
+    DefaultSettings(&s, &mainOnly);
+    s.BGTYPE = p.bgType;
+    s.BGRES = p.bgRes;
+    s.NUM_BOTTLES = p.maxBottles;
+    s.DRUNKENBG = p.drunkenBG;
+    s.SHOWCLOCK = false;
+    s.PLAYSOUND = false;
+    s.BGCol = VECTOR3D(p.colour.r / 255.0f, p.colour.g / 255.0f, p.colour.b / 255.0f);
+    store->setObject(SETTINGS_VERSION, "version");
+    if (!WriteSettings(*store, s, p.mainMonitorOnly, s.BGPath, "")) {
+        throw std::runtime_error("cannot write the test preferences: " + store->error());
+    }
+}
+
+void WriteResources(const std::string& folder, int bottles, RGBA fallback) {
+    scenefiles::WriteResources(folder);
+    scenefiles::WriteBottles(folder, bottles);
+    pics::PngImage png;
+    png.width = png.height = 16;
+    png.colour = pics::PNG_RGB;
+    for (int i = 0; i < 16 * 16; i++) {
+        png.rows.insert(png.rows.end(), {fallback.r, fallback.g, fallback.b});
+    }
+    std::string error;
+    if (!brew::WriteFileBytes(folder + "/default-background.png", pics::EncodePNG(png), &error)) {
+        throw std::runtime_error(error);
+    }
+}
+
+void UseUserFolders(const std::string& folder) {
+    setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);
+}
+
+bool Near(RGBA a, RGBA b, int tolerance) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
+           std::abs(a.b - b.b) <= tolerance;
+}
+
+} // namespace saverfiles

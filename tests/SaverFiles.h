@@ -1,0 +1,38 @@
+#ifndef TUMBLIX_TESTS_SAVERFILES_H
+#define TUMBLIX_TESTS_SAVERFILES_H
+
+#include "GLFixture.h"
+
+#include <string>
+
+// Preferences and resource folders for tests that run whole views.
+namespace saverfiles {
+
+// What the tests change; everything else keeps its default. The defaults
+// here keep a frame plain: no bottles, no sway, no clock, no sound.
+struct Prefs {
+    bool mainMonitorOnly = false;
+    int bgType = 3;
+    int bgRes = 1;
+    int maxBottles = 0;
+    bool drunkenBG = false;
+    RGBA colour = {255, 255, 255, 255}; // background kind 3
+};
+
+// Writes them into the store under $XDG_CONFIG_HOME, as the settings
+// dialog would.
+void WritePreferences(const Prefs& prefs);
+
+// A resource folder: the scene container, `bottles` bottle types and a
+// fallback desktop picture of one colour.
+void WriteResources(const std::string& folder, int bottles, RGBA fallback);
+
+// Points $XDG_CONFIG_HOME and $XDG_DATA_HOME into folder.
+void UseUserFolders(const std::string& folder);
+
+// Whether two colours differ by at most `tolerance` in every channel.
+bool Near(RGBA a, RGBA b, int tolerance = 6);
+
+} // namespace saverfiles
+
+#endif

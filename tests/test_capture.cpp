@@ -1,0 +1,335 @@
+#include "GLFixture.h"
+#include "SaverFiles.h"
+#include "TempDir.h"
+#include "XvfbServer.h"
+#include "host/DesktopServices.h"
+#include "host/DesktopTexture.h"
+#include "host/SettingsIO.h"
+#include "host/TumblixView.h"
+#include "host/platform/DesktopCapture.h"
+#include "host/platform/PreferenceStore.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+// The desktop capture: which screen, what size, what the texture holds,
+// and the root window read on a real X server.
+
+namespace {
+
+struct Size {
+    int w, h;
+};
+
+Size TextureSize(int w, int h, int detail, int maxSize) {
+    Size s{-1, -1};
+    EXPECT_TRUE(DesktopTextureSize(w, h, detail, maxSize, &s.w, &s.h)) << w << "x" << h;
+    return s;
+}
+
+TEST(DesktopTextureSize, NearestPowerOfTwoLoweredToTheDetailLimit) {
+    Size s = TextureSize(1440, 900, 1, 8192);
+    EXPECT_EQ(s.w, 1024);
+    EXPECT_EQ(s.h, 1024);
+    s = TextureSize(1440, 900, 0, 8192);
+    EXPECT_EQ(s.w, 512);
+    EXPECT_EQ(s.h, 512);
+    s = TextureSize(1920, 1200, 2, 8192);
+    EXPECT_EQ(s.w, 2048);
+    EXPECT_EQ(s.h, 1024);
+    s = TextureSize(1680, 1050, 1, 8192); // 2048 is nearer, but detail 1 stops at 1024
+    EXPECT_EQ(s.w, 1024);
+    EXPECT_EQ(s.h, 1024);
+    // Any detail but 0 and 1 means the implementation's maximum.
+    s = TextureSize(3840, 2160, -1, 2048);
+    EXPECT_EQ(s.w, 2048);
+    EXPECT_EQ(s.h, 2048);
+    s = TextureSize(3840, 2160, 7, 16384);
+    EXPECT_EQ(s.w, 4096);
+    EXPECT_EQ(s.h, 2048);
+}
+
+TEST(DesktopTextureSize, RoundsOnALogarithmicScaleAndGrowsSmallDisplays) {
+    // 1448 lies just below 1024 * sqrt(2), 1449 just above.
+    EXPECT_EQ(TextureSize(1448, 1, 2, 8192).w, 1024);
+    EXPECT_EQ(TextureSize(1449, 1, 2, 8192).w, 2048);
+    EXPECT_EQ(TextureSize(1449, 1, 2, 8192).h, 1);
+    Size s = TextureSize(100, 60, 1, 8192);
+    EXPECT_EQ(s.w, 128);
+    EXPECT_EQ(s.h, 64);
+    int w = 7, h = 7;
+    EXPECT_FALSE(DesktopTextureSize(0, 100, 1, 8192, &w, &h));
+    EXPECT_FALSE(DesktopTextureSize(100, -5, 1, 8192, &w, &h));
+}
+
+TEST(DesktopTextureLimit, FollowsTheDetailTable) {
+    EXPECT_EQ(DesktopTextureLimit(0, 8192), 512);
+    EXPECT_EQ(DesktopTextureLimit(1, 8192), 1024);
+    EXPECT_EQ(DesktopTextureLimit(2, 8192), 8192);
+    EXPECT_EQ(DesktopTextureLimit(-3, 4096), 4096);
+}
+
+NSRect Rect(double x, double y, double w, double h) {
+    NSRect r;
+    r.x = x;
+    r.y = y;
+    r.width = w;
+    r.height = h;
+    return r;
+}
+
+std::vector<NSScreen> TwoScreens() {
+    NSScreen left, right;
+    left.frame = Rect(0, 0, 1920, 1080);
+    left.number = 0;
+    right.frame = Rect(1920, 0, 1280, 1024);
+    right.number = 1;
+    return {left, right};
+}
+
+TEST(ScreenForFrame, FirstScreenTheFrameOverlapsElseTheMainOne) {
+    const std::vector<NSScreen> screens = TwoScreens();
+    EXPECT_EQ(ScreenForFrame(screens, 0, Rect(1920, 0, 1280, 1024))->number, 1);
+    EXPECT_EQ(ScreenForFrame(screens, 0, Rect(100, 100, 10, 10))->number, 0);
+    // Across both: the first in the list wins, not the larger share.
+    EXPECT_EQ(ScreenForFrame(screens, 0, Rect(1900, 0, 1000, 100))->number, 0);
+    // Touching an edge is no overlap; nothing overlapping means the main screen.
+    EXPECT_EQ(ScreenForFrame(screens, 1, Rect(0, 1080, 100, 100))->number, 1);
+    EXPECT_EQ(ScreenForFrame(screens, 0, Rect(-500, -500, 10, 10))->number, 0);
+    EXPECT_EQ(ScreenForFrame(screens, 0, Rect(100, 100, 0, 0))->number, 0);
+    EXPECT_EQ(ScreenForFrame(screens, 7, Rect(-500, -500, 10, 10)), nullptr);
+    EXPECT_EQ(ScreenForFrame({}, 0, Rect(0, 0, 10, 10)), nullptr);
+}
+
+// A capture of w x h pixels, bottom row first, coloured by row.
+DesktopPixels Capture(int w, int h, RGBA bottom, RGBA top) {
+    DesktopPixels p;
+    p.width = w;
+    p.height = h;
+    for (int y = 0; y < h; y++) {
+        const RGBA c = y < h / 2 ? bottom : top;
+        for (int x = 0; x < w; x++) {
+            p.rgba.insert(p.rgba.end(), {c.r, c.g, c.b, c.a});
+        }
+    }
+    return p;
+}
+
+class DesktopTextureGL : public GLFixture {
+  protected:
+    GLint Level0(GLenum what) {
+        GLint v = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, what, &v);
+        return v;
+    }
+    std::vector<RGBA> TexturePixels(GLuint name) {
+        glBindTexture(GL_TEXTURE_2D, name);
+        std::vector<RGBA> texels(size_t(Level0(GL_TEXTURE_WIDTH)) * Level0(GL_TEXTURE_HEIGHT));
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+        return texels;
+    }
+};
+
+TEST_F(DesktopTextureGL, ScalesTheCaptureKeepingItsBottomRowFirst) {
+    const RGBA red{200, 20, 20, 255}, blue{20, 20, 200, 255};
+    GLuint name = 0;
+    BuildDesktopTexture(&name, Capture(100, 60, red, blue), 1);
+    ASSERT_NE(name, 0u);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(GLuint(bound), name);
+    EXPECT_EQ(Level0(GL_TEXTURE_WIDTH), 128);
+    EXPECT_EQ(Level0(GL_TEXTURE_HEIGHT), 64);
+    GLint filter = 0, wrap = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
+    EXPECT_EQ(filter, GL_LINEAR);
+    EXPECT_EQ(wrap, GL_REPEAT);
+    const std::vector<RGBA> texels = TexturePixels(name);
+    EXPECT_TRUE(saverfiles::Near(texels[0], red)) << texels[0];
+    EXPECT_TRUE(saverfiles::Near(texels.back(), blue)) << texels.back();
+    glDeleteTextures(1, &name);
+}
+
+TEST_F(DesktopTextureGL, ABlackCaptureFailsWhateverItsAlpha) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    const GLuint given = name;
+    BuildDesktopTexture(&name, Capture(64, 64, RGBA{0, 0, 0, 255}, RGBA{0, 0, 0, 255}), 1);
+    EXPECT_EQ(name, 0u);
+    EXPECT_FALSE(glIsTexture(given)) << "the name handed in is deleted";
+
+    // One dark pixel is enough for a picture.
+    DesktopPixels almost = Capture(64, 64, RGBA{0, 0, 0, 0}, RGBA{0, 0, 0, 0});
+    almost.rgba[4 * 100 + 2] = 1;
+    BuildDesktopTexture(&name, almost, 1);
+    EXPECT_NE(name, 0u);
+    glDeleteTextures(1, &name);
+
+    name = 0;
+    DesktopPixels torn = Capture(64, 64, RGBA{9, 9, 9, 255}, RGBA{9, 9, 9, 255});
+    torn.rgba.resize(100); // fewer pixels than the size says
+    BuildDesktopTexture(&name, torn, 1);
+    EXPECT_EQ(name, 0u);
+}
+
+// The view's own capture at creation, with a stand-in for the desktop.
+struct FakeDesktop {
+    static inline std::vector<NSRect> asked;
+    static inline DesktopPixels pixels;
+    static inline bool works = true;
+    static bool Grab(const NSRect& area, DesktopPixels* out) {
+        asked.push_back(area);
+        *out = pixels;
+        return works;
+    }
+};
+
+class ViewCapture : public GLFixture {
+  protected:
+    void SetUp() override {
+        GLFixture::SetUp();
+        saverfiles::UseUserFolders(tmp.path());
+        saverfiles::Prefs prefs;
+        prefs.bgType = 0;
+        prefs.bgRes = 1;
+        saverfiles::WritePreferences(prefs);
+        FakeDesktop::asked.clear();
+        FakeDesktop::pixels = Capture(1440, 900, RGBA{10, 200, 10, 255}, RGBA{10, 10, 200, 255});
+        FakeDesktop::works = true;
+        SetDesktopGrabber(FakeDesktop::Grab);
+        SetScreens(TwoScreens(), 0);
+    }
+    void TearDown() override {
+        SetDesktopGrabber(nullptr);
+        SetScreens({}, 0);
+        GLFixture::TearDown();
+    }
+    Size TextureOf(TumblixView& view) {
+        glBindTexture(GL_TEXTURE_2D, view.DeskTex.texID);
+        Size s{0, 0};
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &s.w);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &s.h);
+        return s;
+    }
+    TempDir tmp;
+};
+
+TEST_F(ViewCapture, CapturesItsOwnScreenAtCreation) {
+    TumblixView view(Rect(1920, 0, 1280, 1024), false, &window, tmp.path());
+    ASSERT_EQ(FakeDesktop::asked.size(), 1u);
+    EXPECT_EQ(FakeDesktop::asked[0].x, 1920);
+    EXPECT_EQ(FakeDesktop::asked[0].width, 1280);
+    ASSERT_NE(view.DeskTex.texID, 0u);
+    EXPECT_EQ(view.mySettings.BGTYPE, BG_CAPTURE);
+    const Size s = TextureOf(view);
+    EXPECT_EQ(s.w, 1024); // BGRes 1
+    EXPECT_EQ(s.h, 1024);
+}
+
+TEST_F(ViewCapture, ThePreviewCapturesAtDetailZero) {
+    // Off every screen: the main screen is read.
+    TumblixView view(Rect(-4000, -4000, 320, 200), true, &window, tmp.path());
+    ASSERT_EQ(FakeDesktop::asked.size(), 1u);
+    EXPECT_EQ(FakeDesktop::asked[0].x, 0);
+    EXPECT_EQ(FakeDesktop::asked[0].width, 1920);
+    const Size s = TextureOf(view);
+    EXPECT_EQ(s.w, 512);
+    EXPECT_EQ(s.h, 512);
+}
+
+TEST_F(ViewCapture, NoDesktopOrABlackOneTurnsTheViewToTheDesktopPicture) {
+    FakeDesktop::works = false;
+    {
+        TumblixView view(Rect(0, 0, 640, 480), false, &window, tmp.path());
+        EXPECT_EQ(view.DeskTex.texID, 0u);
+        EXPECT_EQ(view.mySettings.BGTYPE, BG_DESKTOP_PICTURE);
+    }
+    FakeDesktop::works = true;
+    FakeDesktop::pixels = Capture(64, 48, RGBA{0, 0, 0, 255}, RGBA{0, 0, 0, 255});
+    {
+        TumblixView view(Rect(0, 0, 640, 480), false, &window, tmp.path());
+        EXPECT_EQ(view.DeskTex.texID, 0u);
+        EXPECT_EQ(view.mySettings.BGTYPE, BG_DESKTOP_PICTURE);
+    }
+    // Without screens the grabber is asked for the whole main screen.
+    SetScreens({}, 0);
+    FakeDesktop::asked.clear();
+    FakeDesktop::pixels = Capture(64, 48, RGBA{1, 2, 3, 255}, RGBA{1, 2, 3, 255});
+    TumblixView view(Rect(0, 0, 640, 480), false, &window, tmp.path());
+    ASSERT_EQ(FakeDesktop::asked.size(), 1u);
+    EXPECT_EQ(FakeDesktop::asked[0].width, 0);
+    EXPECT_NE(view.DeskTex.texID, 0u);
+    // The store keeps the kind the user chose.
+    EXPECT_EQ(ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME)->integerForKey("BGType"),
+              0);
+}
+
+// The root window of a real X server.
+class RootGrab : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { server = new XvfbServer(320, 240); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        setenv("DISPLAY", server->name().c_str(), 1);
+        server->SetRootPicture({{0, 0, 160, 120, kTopLeft},
+                                {0, 120, 160, 120, kBottomLeft},
+                                {160, 0, 160, 120, kTopRight},
+                                {160, 120, 160, 120, kBottomRight}});
+    }
+    static RGBA At(const DesktopPixels& p, int x, int yFromBottom) {
+        const uint8_t* c = &p.rgba[(size_t(yFromBottom) * p.width + x) * 4];
+        return RGBA{c[0], c[1], c[2], c[3]};
+    }
+    static inline XvfbServer* server = nullptr;
+    static constexpr RGBA kTopLeft{250, 0, 0, 255}, kBottomLeft{0, 250, 0, 255},
+        kTopRight{0, 0, 250, 255}, kBottomRight{250, 250, 0, 255};
+};
+
+TEST_F(RootGrab, ReadsTheRootOverTheAreaBottomRowFirst) {
+    DesktopPixels p;
+    ASSERT_TRUE(GrabRootWindow(Rect(160, 0, 160, 240), &p));
+    ASSERT_EQ(p.width, 160);
+    ASSERT_EQ(p.height, 240);
+    ASSERT_EQ(p.rgba.size(), size_t(160) * 240 * 4);
+    EXPECT_EQ(At(p, 0, 0), kBottomRight);
+    EXPECT_EQ(At(p, 159, 239), kTopRight);
+    EXPECT_EQ(At(p, 10, 125), kTopRight);
+    EXPECT_EQ(At(p, 10, 115), kBottomRight);
+
+    ASSERT_TRUE(GrabRootWindow(NSRect(), &p)); // the whole root
+    EXPECT_EQ(p.width, 320);
+    EXPECT_EQ(p.height, 240);
+    EXPECT_EQ(At(p, 0, 0), kBottomLeft);
+    EXPECT_EQ(At(p, 0, 239), kTopLeft);
+}
+
+TEST_F(RootGrab, ClipsTheAreaToTheRootAndFailsOffIt) {
+    DesktopPixels p;
+    ASSERT_TRUE(GrabRootWindow(Rect(300, 200, 100, 100), &p));
+    EXPECT_EQ(p.width, 20);
+    EXPECT_EQ(p.height, 40);
+    EXPECT_EQ(At(p, 0, 0), kBottomRight);
+    ASSERT_TRUE(GrabRootWindow(Rect(-50, -50, 100, 100), &p));
+    EXPECT_EQ(p.width, 50);
+    EXPECT_EQ(At(p, 0, 49), kTopLeft);
+    EXPECT_FALSE(GrabRootWindow(Rect(400, 0, 10, 10), &p));
+    EXPECT_FALSE(GrabRootWindow(Rect(0, -20, 10, 10), &p));
+}
+
+TEST(RootGrabWithoutX, FailsCleanly) {
+    DesktopPixels p;
+    unsetenv("DISPLAY");
+    EXPECT_FALSE(GrabRootWindow(NSRect(), &p));
+    setenv("DISPLAY", ":31999", 1); // no such server
+    EXPECT_FALSE(GrabRootWindow(NSRect(), &p));
+    unsetenv("DISPLAY");
+}
+
+} // namespace

@@ -1,0 +1,238 @@
+#include "SaverFiles.h"
+#include "TempDir.h"
+#include "XvfbServer.h"
+#include "bottles/MainClass.h"
+#include "host/HostClock.h"
+#include "host/TumblixView.h"
+#include "host/platform/DesktopCapture.h"
+#include "host/platform/GLWindow.h"
+#include "host/platform/InputWatch.h"
+#include "host/platform/PictureReader.h"
+#include "host/platform/SaverHost.h"
+#include "scene/SSMain.h"
+
+#include <SDL.h>
+#include <cstdlib>
+#include <ctime>
+#include <gtest/gtest.h>
+#include <vector>
+
+// The saver's own host on a real X server: a window, a context and a view
+// per display. Xvfb shows SDL a single display, so the tests hand the host
+// the displays themselves: the two halves of the server's screen.
+
+namespace {
+
+const RGBA kFallback{240, 0, 240, 255};
+
+class SaverHostTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { server = new XvfbServer(320, 240); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        setenv("DISPLAY", server->name().c_str(), 1);
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        saverfiles::UseUserFolders(tmp.path());
+        resources = tmp.Subdir("res");
+        saverfiles::WriteResources(resources, 3, kFallback);
+        options.resources = resources;
+        HostClock::UseSimulated(std::time(nullptr));
+        InstallPictureReader();
+        server->SetRootPicture({});
+    }
+    void TearDown() override {
+        host.Close();
+        SetDesktopGrabber(nullptr);
+        HostClock::UseSystem();
+    }
+
+    // Opens the host on the two halves and keeps every drawn frame.
+    void Open() {
+        std::vector<SaverHost::Display> displays(2);
+        displays[0].frame = Rect(0, 0, 160, 240);
+        displays[1].frame = Rect(160, 0, 160, 240);
+        ASSERT_TRUE(host.Open(displays, options)) << host.error();
+        ASSERT_EQ(host.Count(), 2u);
+        frames.assign(2, {});
+        for (size_t i = 0; i < 2; i++) {
+            host.View(i).onFrameDrawn = [this, i] {
+                frames[i].assign(160 * 240, RGBA{});
+                glPixelStorei(GL_PACK_ALIGNMENT, 1);
+                glReadPixels(0, 0, 160, 240, GL_RGBA, GL_UNSIGNED_BYTE, frames[i].data());
+            };
+        }
+    }
+    void Run(int ticks) {
+        host.Start();
+        for (int t = 0; t < ticks; t++) {
+            host.HandleEvents();
+            host.Tick();
+            HostClock::Advance(1.0 / 35.0);
+        }
+    }
+    RGBA FrameAt(size_t view, int x, int yFromBottom) const {
+        return frames[view][size_t(yFromBottom) * 160 + x];
+    }
+    // What the screen shows, read back from the X server.
+    RGBA ScreenAt(int x, int y) const {
+        XSync(server->connection(), False);
+        return server->PixelAt(server->root(), x, y);
+    }
+    static NSRect Rect(double x, double y, double w, double h) {
+        NSRect r;
+        r.x = x;
+        r.y = y;
+        r.width = w;
+        r.height = h;
+        return r;
+    }
+
+    static inline XvfbServer* server = nullptr;
+    TempDir tmp;
+    std::string resources;
+    RunOptions options;
+    SaverHost host;
+    std::vector<std::vector<RGBA>> frames;
+};
+
+TEST_F(SaverHostTest, TwoDisplaysRunTwoScenesEachWithItsOwnBottles) {
+    saverfiles::Prefs prefs;
+    prefs.maxBottles = 5;
+    prefs.colour = RGBA{40, 40, 40, 255};
+    saverfiles::WritePreferences(prefs);
+    Open();
+    Run(12);
+    const RGBA grey{40, 40, 40, 255};
+    for (size_t i = 0; i < 2; i++) {
+        TumblixView& view = host.View(i);
+        EXPECT_EQ(view.screenNumber, int(i));
+        EXPECT_EQ(view.mainScreenNumber, 0);
+        ASSERT_NE(view.ssMain, nullptr) << "view " << i;
+        ASSERT_NE(view.ssMain->bottleManager, nullptr);
+        EXPECT_EQ(view.ssMain->bottleManager->numBottles, 5);
+        EXPECT_GT(view.framesDrawn, 5);
+        int bottlePixels = 0;
+        for (const RGBA& p : frames[i]) {
+            bottlePixels += saverfiles::Near(p, grey, 2) ? 0 : 1;
+        }
+        EXPECT_GT(bottlePixels, 50) << "view " << i << " shows no bottles";
+    }
+    EXPECT_NE(host.Window(0).Window(), host.Window(1).Window());
+    // Set up in the same second, the two scenes still differ.
+    const ONEBOTTLE* a = host.View(0).ssMain->bottleManager->bottles;
+    const ONEBOTTLE* b = host.View(1).ssMain->bottleManager->bottles;
+    int samePlaces = 0;
+    for (int k = 0; k < 5; k++) {
+        samePlaces += (a[k].pos.x == b[k].pos.x && a[k].pos.y == b[k].pos.y) ? 1 : 0;
+    }
+    EXPECT_EQ(samePlaces, 0);
+    EXPECT_NE(frames[0], frames[1]);
+    // Both windows are on the screen, side by side.
+    EXPECT_FALSE(ScreenAt(80, 120) == RGBA({0, 0, 0, 255}));
+    EXPECT_FALSE(ScreenAt(240, 120) == RGBA({0, 0, 0, 255}));
+}
+
+TEST_F(SaverHostTest, MainMonitorOnlyKeepsTheOtherDisplayBlack) {
+    saverfiles::Prefs prefs;
+    prefs.mainMonitorOnly = true;
+    prefs.colour = RGBA{0, 200, 100, 255};
+    saverfiles::WritePreferences(prefs);
+    Open();
+    Run(6);
+    TumblixView& main = host.View(0);
+    TumblixView& other = host.View(1);
+    EXPECT_TRUE(main.initialized);
+    EXPECT_GT(main.framesDrawn, 0);
+    EXPECT_TRUE(saverfiles::Near(FrameAt(0, 80, 120), prefs.colour));
+    EXPECT_FALSE(other.isAnimating());
+    EXPECT_FALSE(other.initialized);
+    EXPECT_EQ(other.ssMain, nullptr);
+    EXPECT_EQ(other.framesDrawn, 0);
+    EXPECT_TRUE(saverfiles::Near(ScreenAt(80, 120), prefs.colour)) << ScreenAt(80, 120);
+    EXPECT_EQ(ScreenAt(240, 120), RGBA({0, 0, 0, 255}));
+    EXPECT_EQ(ScreenAt(319, 0), RGBA({0, 0, 0, 255}));
+}
+
+TEST_F(SaverHostTest, EachViewShowsTheRootOverItsOwnDisplay) {
+    const RGBA topLeft{250, 30, 30, 255}, bottomLeft{30, 250, 30, 255}, topRight{30, 30, 250, 255},
+        bottomRight{250, 250, 30, 255};
+    server->SetRootPicture({{0, 0, 160, 120, topLeft},
+                            {0, 120, 160, 120, bottomLeft},
+                            {160, 0, 160, 120, topRight},
+                            {160, 120, 160, 120, bottomRight}});
+    saverfiles::Prefs prefs;
+    prefs.bgType = 0;
+    saverfiles::WritePreferences(prefs);
+    SetDesktopGrabber(GrabRootWindow);
+    Open();
+    Run(4);
+    ASSERT_EQ(host.View(0).mySettings.BGTYPE, BG_CAPTURE);
+    ASSERT_EQ(host.View(1).mySettings.BGTYPE, BG_CAPTURE);
+    ASSERT_FALSE(frames[0].empty());
+    ASSERT_FALSE(frames[1].empty());
+    EXPECT_TRUE(saverfiles::Near(FrameAt(0, 80, 200), topLeft)) << FrameAt(0, 80, 200);
+    EXPECT_TRUE(saverfiles::Near(FrameAt(0, 80, 40), bottomLeft)) << FrameAt(0, 80, 40);
+    EXPECT_TRUE(saverfiles::Near(FrameAt(1, 80, 200), topRight)) << FrameAt(1, 80, 200);
+    EXPECT_TRUE(saverfiles::Near(FrameAt(1, 80, 40), bottomRight)) << FrameAt(1, 80, 40);
+    // And the screen shows those frames.
+    EXPECT_TRUE(saverfiles::Near(ScreenAt(240, 40), topRight)) << ScreenAt(240, 40);
+}
+
+TEST_F(SaverHostTest, AnAllBlackRootFallsBackToTheDesktopPicture) {
+    server->SetRootPicture({}); // black all over
+    saverfiles::Prefs prefs;
+    prefs.bgType = 0;
+    saverfiles::WritePreferences(prefs);
+    SetDesktopGrabber(GrabRootWindow);
+    Open();
+    Run(4);
+    for (size_t i = 0; i < 2; i++) {
+        EXPECT_EQ(host.View(i).mySettings.BGTYPE, BG_DESKTOP_PICTURE);
+        ASSERT_FALSE(frames[i].empty());
+        EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 120), kFallback)) << FrameAt(i, 80, 120);
+    }
+}
+
+TEST_F(SaverHostTest, OpeningFailsCleanlyWithoutDisplays) {
+    EXPECT_FALSE(host.Open({}, options));
+    EXPECT_FALSE(host.error().empty());
+    EXPECT_EQ(host.Count(), 0u);
+}
+
+SDL_Event Event(Uint32 type) {
+    SDL_Event e;
+    SDL_zero(e);
+    e.type = type;
+    return e;
+}
+
+TEST(InputWatch, KeysButtonsAndTheWheelEndTheSaver) {
+    InputWatch w;
+    w.Begin(0.0, 100, 100);
+    EXPECT_TRUE(w.Quits(Event(SDL_KEYDOWN), 0.1, 100, 100));
+    EXPECT_TRUE(w.Quits(Event(SDL_MOUSEBUTTONDOWN), 5.0, 100, 100));
+    EXPECT_TRUE(w.Quits(Event(SDL_MOUSEWHEEL), 5.0, 100, 100));
+    EXPECT_TRUE(w.Quits(Event(SDL_QUIT), 5.0, 100, 100));
+    EXPECT_FALSE(w.Quits(Event(SDL_KEYUP), 5.0, 100, 100));
+    EXPECT_FALSE(w.Quits(Event(SDL_WINDOWEVENT), 5.0, 100, 100));
+}
+
+TEST(InputWatch, OnlyAMoveOfMoreThanAFewPixelsCounts) {
+    InputWatch w;
+    w.Begin(0.0, 100, 100);
+    const SDL_Event motion = Event(SDL_MOUSEMOTION);
+    // Windows appearing report the pointer where it is, or where they think it is.
+    EXPECT_FALSE(w.Quits(motion, 0.05, 400, 300));
+    EXPECT_FALSE(w.Quits(motion, 0.2, 400, 300));
+    const int slack = InputWatch::SLACK_PIXELS;
+    EXPECT_FALSE(w.Quits(motion, 2.0, 400 + slack, 300 - slack));
+    EXPECT_TRUE(w.Quits(motion, 2.1, 400 + slack + 1, 300));
+    EXPECT_TRUE(w.Quits(motion, 2.1, 400, 300 - slack - 1));
+}
+
+} // namespace
