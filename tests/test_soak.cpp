@@ -60,6 +60,8 @@ void operator delete[](void* p, size_t) noexcept {
     std::free(p);
 }
 
+#endif
+
 namespace {
 
 class SoakTest : public GLFixture {
