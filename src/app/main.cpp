@@ -1,6 +1,7 @@
 #include "host/Diagnostics.h"
 #include "host/platform/PictureReader.h"
 #include "host/platform/Runners.h"
+#include "host/platform/SettingsDialog.h"
 
 #include <chrono>
 #include <climits>
@@ -125,8 +126,9 @@ int main(int argc, char** argv) {
             if (!hasValue || !ParseCount(argv[++i], &seed))
                 return Usage("--seed takes a positive number");
             options.seed = static_cast<unsigned>(seed);
-        } else if (a == "--root" || a == "--window-id" || a == "--configure" || a == "--downloads" ||
-                   a == "--download") {
+        } else if (a == "--configure") {
+            mode = a;
+        } else if (a == "--root" || a == "--window-id" || a == "--downloads" || a == "--download") {
             return Usage((a + " is not available in this build yet").c_str());
         } else {
             return Usage(("unknown option " + a).c_str());
@@ -141,6 +143,9 @@ int main(int argc, char** argv) {
     }
     if (mode == "--bench") {
         return RunBench(options, processStart);
+    }
+    if (mode == "--configure") {
+        return RunConfigure(options);
     }
     if (mode == "--window") {
         return RunWindow(options);
