@@ -505,12 +505,12 @@ class SettingsDialog {
     GtkButtonControl cancel{"_Cancel"}, defaults{"_Defaults"}, webPage{"Tumblix _Web Page"};
     GtkButtonControl selectAll{"Select _All"}, selectNone{"Select _None"};
     GtkCheck mainMonitorOnly{"Only on the _main screen"};
-    GtkCheck goodShine{"Extra _shine on the glass"};
-    GtkCheck drunkenBG{"Let the background s_way"};
-    GtkCheck playSound{"C_link when bottles touch"};
+    GtkCheck goodShine{"Extra shine on the _glass"};
+    GtkCheck drunkenBG{"Let the background swa_y"};
+    GtkCheck playSound{"Clin_k when bottles touch"};
     GtkCheck showClock{"Show the c_lock"};
     GtkCheck clock12{"_12-hour clock"};
-    GtkCheck showCountdown{"Show a countdown to a time of _day"};
+    GtkCheck showCountdown{"Show a co_untdown to a time of day"};
     GtkNumber maxBottle{SheetRanges::MaxBottle, false};
     GtkNumber bottleSize{SheetRanges::BottleSize, false};
     GtkNumber volume{SheetRanges::Volume, true, true};
