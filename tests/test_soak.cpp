@@ -61,6 +61,8 @@ void operator delete[](void* p, size_t) noexcept {
 }
 #endif
 
+#endif
+
 namespace {
 
 class SoakTest : public GLFixture {

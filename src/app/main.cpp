@@ -2,6 +2,7 @@
 #include "host/platform/PictureReader.h"
 #include "host/platform/Runners.h"
 #include "host/platform/XWindows.h"
+#include "host/platform/SettingsDialog.h"
 
 #include <chrono>
 #include <climits>
@@ -133,7 +134,9 @@ int main(int argc, char** argv) {
             if (!hasValue || !ParseWindowId(argv[++i], &xWindow))
                 return Usage("--window-id takes an X window id, decimal or 0x hex");
             mode = a;
-        } else if (a == "--configure" || a == "--downloads" || a == "--download") {
+        } else if (a == "--configure") {
+            mode = a;
+        } else if (a == "--downloads" || a == "--download") {
             return Usage((a + " is not available in this build yet").c_str());
         } else {
             return Usage(("unknown option " + a).c_str());
@@ -148,6 +151,9 @@ int main(int argc, char** argv) {
     }
     if (mode == "--bench") {
         return RunBench(options, processStart);
+    }
+    if (mode == "--configure") {
+        return RunConfigure(options);
     }
     if (mode == "--window") {
         return RunWindow(options);

@@ -1,0 +1,370 @@
+#include "host/SheetController.h"
+
+#include "bottles/MainClass.h"
+#include "host/SettingsIO.h"
+#include "host/TumblixView.h"
+#include "host/platform/PreferenceStore.h"
+#include "scene/SSMain.h"
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+const char* const kDefaultWebServer = "http://127.0.0.1:8018";
+const char* const kWebPagePath = "/mac/tumblix/";
+
+int32_t Low32(int64_t value) {
+    return int32_t(uint32_t(uint64_t(value)));
+}
+
+void CopyPath(char* field, const std::string& text) {
+    const size_t length = strnlen(text.c_str(), SETTINGS_PATH_SIZE - 1);
+    std::memcpy(field, text.data(), length);
+    field[length] = '\0';
+}
+
+double Unit(double value) {
+    return value > 0.0 ? (value < 1.0 ? value : 1.0) : 0.0; // NaN gives 0
+}
+
+std::unique_ptr<ScreenSaverDefaults> OpenStore() {
+    return ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);
+}
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+    const size_t n = std::strlen(prefix);
+    if (text.size() < n) {
+        return false;
+    }
+    for (size_t i = 0; i < n; i++) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+SheetController::SheetController(TumblixView& view, const SheetOutlets& outlets)
+    : tumblixView(view), o(outlets) {
+    o.oBottleSelector->setDataSource(this);
+}
+
+MAINCLASS* SheetController::Catalogue() const {
+    if (!tumblixView.setupError.empty() || tumblixView.ssMain == nullptr) {
+        return nullptr;
+    }
+    MAINCLASS* manager = tumblixView.ssMain->bottleManager;
+    if (manager == nullptr || manager->types == nullptr || manager->numTypes <= 0) {
+        return nullptr;
+    }
+    return manager;
+}
+
+void SheetController::SetStatus(const std::string& text) {
+    o.oStatusText->setText(text);
+}
+
+void SheetController::configureSheet() {
+    const SETTINGS& s = tumblixView.mySettings;
+    std::string status;
+
+    o.oMainMonitorOnly->setState(tumblixView.MainMonitorOnly ? 1 : 0);
+    o.oBottleSize->setIntValue(SheetRanges::BottleSize.Clamp(s.LBOTTLESIZE));
+    o.oMaxBottle->setIntValue(SheetRanges::MaxBottle.Clamp(s.NUM_BOTTLES));
+    o.oGoodShine->setState(s.GOODSHINE ? 1 : 0);
+    o.oDrunkenBG->setState(s.DRUNKENBG ? 1 : 0);
+
+    // A view whose screen capture failed runs on the desktop picture, but
+    // the user's choice is still the capture: show and save that.
+    int32_t kind = s.BGTYPE;
+    if (kind == BG_DESKTOP_PICTURE) {
+        const std::unique_ptr<ScreenSaverDefaults> store = OpenStore();
+        if (store != nullptr && store->stringForKey("version") == std::string(SETTINGS_VERSION) &&
+            Low32(store->integerForKey("BGType")) == BG_CAPTURE) {
+            kind = BG_CAPTURE;
+            status = "The preview cannot capture the screen here, so it shows the desktop "
+                     "picture instead.";
+        }
+    }
+    o.oBGType->selectItemAtIndex(SheetRange{0, SheetRanges::BGTypeEntries - 1}.Clamp(kind));
+    // Every detail but 0 and 1 means the largest texture: the last entry.
+    o.oBGRes->selectItemAtIndex(s.BGRES == 0 || s.BGRES == 1 ? s.BGRES
+                                                             : SheetRanges::BGResEntries - 1);
+    o.oBGPath->setTitle(s.BGPath);
+    o.oPlaySound->setState(s.PLAYSOUND ? 1 : 0);
+    o.oVolume->setIntValue(SheetRanges::Volume.Clamp(s.VOLUME));
+    o.oShowClock->setState(s.SHOWCLOCK ? 1 : 0);
+    o.o12HRClock->setState(s.CLOCK12HRMODE ? 1 : 0);
+    o.oShowCountdown->setState(s.SHOWCOUNTDOWN ? 1 : 0);
+    o.oCDHr->setIntValue(SheetRanges::CDHr.Clamp(s.thr));
+    o.oCDMin->setIntValue(SheetRanges::CDMin.Clamp(s.tmin));
+    o.oCDHrTxt->setText(std::to_string(o.oCDHr->intValue()));
+    o.oCDMinTxt->setText(std::to_string(o.oCDMin->intValue()));
+    o.oBGCol->setColor({Unit(s.BGCol.x), Unit(s.BGCol.y), Unit(s.BGCol.z)});
+    // The bottle folder starts as the user's own, so show where it is.
+    o.oDirectory->setTitle(s.BottlePath2);
+
+    if (MAINCLASS* manager = Catalogue()) {
+        bottleNames.clear();
+        std::vector<int> on;
+        for (int i = 0; i < manager->numTypes; i++) {
+            bottleNames.emplace_back(manager->types[i].name);
+            if (manager->types[i].selected) {
+                on.push_back(i);
+            }
+        }
+        o.oBottleSelector->reloadData();
+        o.oBottleSelector->selectRowIndexes(on);
+        listed = true;
+    } else if (!tumblixView.setupError.empty()) {
+        status = "The preview could not be set up: " + tumblixView.setupError +
+                 ". No bottle types can be listed; saving keeps the stored choice of types.";
+    } else if (!listed) {
+        status = "The preview has not started, so no bottle types can be listed; saving keeps "
+                 "the stored choice of types.";
+    }
+
+    // Nothing to choose from until the list has been fetched.
+    o.oCheckDownloads->setEnabled(bool(onCheckDownloads));
+    o.oAvailableDownloads->setEnabled(o.oAvailableDownloads->numberOfItems() > 0);
+    o.oDownload->setEnabled(bool(onDownload) && o.oAvailableDownloads->numberOfItems() > 0);
+    if (!onCheckDownloads && o.oDownloadText->text().empty()) {
+        o.oDownloadText->setText("Downloading bottle types is not available in this build.");
+    }
+
+    SetStatus(status);
+    configureSheet_updatestates();
+}
+
+void SheetController::configureSheet_updatestates() {
+    const int kind = o.oBGType->indexOfSelectedItem();
+    o.oBGPath->setEnabled(kind == BG_FOLDER_PICTURE);
+    o.oBGRes->setEnabled(kind == BG_CAPTURE);
+    // The colour is seen only as the plain background, and only a picture
+    // can sway.
+    o.oBGCol->setEnabled(kind == BG_COLOUR);
+    o.oDrunkenBG->setEnabled(kind != BG_COLOUR);
+    o.oVolume->setEnabled(o.oPlaySound->state() == 1);
+    o.o12HRClock->setEnabled(o.oShowClock->state() == 1);
+    const bool countdown = o.oShowCountdown->state() == 1;
+    o.oCDHrTxt->setEnabled(countdown);
+    o.oCDHr->setEnabled(countdown);
+    o.oCDMinTxt->setEnabled(countdown);
+    o.oCDMin->setEnabled(countdown);
+    o.oCDHrTxt->setText(std::to_string(o.oCDHr->intValue()));
+    o.oCDMinTxt->setText(std::to_string(o.oCDMin->intValue()));
+}
+
+void SheetController::configureSheet_defaults() {
+    SETTINGS d;
+    bool mainOnly = false;
+    DefaultSettings(&d, &mainOnly);
+    o.oMainMonitorOnly->setState(mainOnly ? 1 : 0);
+    o.oBottleSize->setIntValue(SheetRanges::BottleSize.Clamp(d.LBOTTLESIZE));
+    o.oMaxBottle->setIntValue(SheetRanges::MaxBottle.Clamp(d.NUM_BOTTLES));
+    o.oGoodShine->setState(d.GOODSHINE ? 1 : 0);
+    o.oDrunkenBG->setState(d.DRUNKENBG ? 1 : 0);
+    o.oBGType->selectItemAtIndex(d.BGTYPE);
+    o.oBGRes->selectItemAtIndex(d.BGRES);
+    o.oPlaySound->setState(d.PLAYSOUND ? 1 : 0);
+    // The picture folder is a choice of a place, not a setting to reset.
+    o.oBGPath->setTitle(tumblixView.mySettings.BGPath);
+    o.oVolume->setIntValue(SheetRanges::Volume.Clamp(d.VOLUME));
+    o.oShowClock->setState(d.SHOWCLOCK ? 1 : 0);
+    o.o12HRClock->setState(d.CLOCK12HRMODE ? 1 : 0);
+    o.oShowCountdown->setState(d.SHOWCOUNTDOWN ? 1 : 0);
+    o.oCDHr->setIntValue(SheetRanges::CDHr.Clamp(d.thr));
+    o.oCDMin->setIntValue(SheetRanges::CDMin.Clamp(d.tmin));
+    o.oBGCol->setColor({d.BGCol.x, d.BGCol.y, d.BGCol.z});
+    if (listed && Catalogue() != nullptr) {
+        std::vector<int> all(size_t(Catalogue()->numTypes));
+        for (size_t i = 0; i < all.size(); i++) {
+            all[i] = int(i);
+        }
+        o.oBottleSelector->selectRowIndexes(all);
+    }
+    configureSheet_updatestates();
+}
+
+std::string SheetController::SelectionText(const std::string& storedText) {
+    MAINCLASS* manager = listed ? Catalogue() : nullptr;
+    if (manager == nullptr) {
+        // Without the catalogue the table says nothing about the types:
+        // keep the user's choice as it is.
+        return storedText;
+    }
+    bool anySelected = false;
+    for (int i = 0; i < manager->numTypes && !anySelected; i++) {
+        anySelected = o.oBottleSelector->isRowSelected(i);
+    }
+    if (!anySelected) {
+        return "##";
+    }
+    std::string text;
+    for (int i = 0; i < manager->numTypes; i++) {
+        BOTTLEINFO& type = manager->types[i];
+        type.selected = o.oBottleSelector->isRowSelected(i);
+        // A "#" would split the name, and a leading one would end the list
+        // before the names after it: such a file cannot be switched off.
+        if (!type.selected && type.fileName[0] != '\0' &&
+            std::strchr(type.fileName, '#') == nullptr) {
+            text += type.fileName;
+            text += '#';
+        }
+    }
+    return text + "##";
+}
+
+bool SheetController::configureSheet_save() {
+    SETTINGS& s = tumblixView.mySettings;
+    tumblixView.MainMonitorOnly = o.oMainMonitorOnly->state() == 1;
+    s.LBOTTLESIZE = o.oBottleSize->intValue();
+    s.NUM_BOTTLES = o.oMaxBottle->intValue();
+    s.GOODSHINE = o.oGoodShine->state() == 1;
+    s.DRUNKENBG = o.oDrunkenBG->state() == 1;
+    s.BGTYPE = o.oBGType->indexOfSelectedItem();
+    s.BGRES = o.oBGRes->indexOfSelectedItem();
+    s.PLAYSOUND = o.oPlaySound->state() == 1;
+    s.VOLUME = int16_t(uint16_t(uint32_t(o.oVolume->intValue())));
+    s.SHOWCLOCK = o.oShowClock->state() == 1;
+    s.CLOCK12HRMODE = o.o12HRClock->state() == 1;
+    s.SHOWCOUNTDOWN = o.oShowCountdown->state() == 1;
+    s.thr = o.oCDHr->intValue();
+    s.tmin = o.oCDMin->intValue();
+    const SheetColour colour = o.oBGCol->color();
+    s.BGCol = VECTOR3D(float(colour.red), float(colour.green), float(colour.blue));
+
+    const std::unique_ptr<ScreenSaverDefaults> store = OpenStore();
+    if (store == nullptr) {
+        SetStatus("The settings could not be saved: there is no preference store.");
+        return false;
+    }
+    // A store that lost its version would be reset to the defaults the next
+    // time a view reads it, and this save with it.
+    if (store->stringForKey("version") != std::string(SETTINGS_VERSION)) {
+        store->setObject(SETTINGS_VERSION, "version");
+    }
+    const std::string selection =
+        SelectionText(store->stringForKey("BottleSelection").value_or("##"));
+    if (!WriteSettings(*store, s, tumblixView.MainMonitorOnly, o.oBGPath->title(), selection)) {
+        SetStatus("The settings could not be saved: " +
+                  (store->error().empty() ? std::string("a folder or file name is not UTF-8 text")
+                                          : store->error()));
+        return false;
+    }
+    if (endSheet) {
+        endSheet();
+    }
+    return true;
+}
+
+void SheetController::configureSheet_cancel() {
+    o.oBGCol->closePanel();
+    if (endSheet) {
+        endSheet();
+    }
+}
+
+void SheetController::configureSheet_bgpath() {
+    if (!runOpenPanel) {
+        return;
+    }
+    SETTINGS& s = tumblixView.mySettings;
+    const std::optional<std::string> chosen = runOpenPanel(
+        "Select Folder To Load Random Background Images From", s.BGPath, {"jpg", "gif", "png"});
+    if (chosen) {
+        CopyPath(s.BGPath, *chosen);
+        o.oBGPath->setTitle(s.BGPath);
+    }
+}
+
+void SheetController::configureSheet_directory() {
+    if (!runOpenPanel) {
+        return;
+    }
+    SETTINGS& s = tumblixView.mySettings;
+    const std::optional<std::string> chosen =
+        runOpenPanel("Select Bottle Data Folder", s.BottlePath2, {"brew"});
+    if (chosen) {
+        CopyPath(s.BottlePath2, *chosen);
+        o.oDirectory->setTitle(s.BottlePath2);
+    }
+}
+
+void SheetController::configureSheet_selectAll() {
+    o.oBottleSelector->selectAll();
+}
+
+void SheetController::configureSheet_selectNone() {
+    o.oBottleSelector->deselectAll();
+}
+
+std::string SheetController::WebPageAddress(std::string* problem) const {
+    const std::unique_ptr<ScreenSaverDefaults> store = OpenStore();
+    std::string base = store != nullptr ? store->stringForKey("WebServer").value_or("") : "";
+    while (!base.empty() && std::isspace(static_cast<unsigned char>(base.back()))) {
+        base.pop_back();
+    }
+    while (!base.empty() && std::isspace(static_cast<unsigned char>(base.front()))) {
+        base.erase(0, 1);
+    }
+    if (base.empty()) {
+        base = kDefaultWebServer;
+    }
+    const size_t schemeEnd = base.find("://");
+    bool usable = (StartsWithNoCase(base, "http://") || StartsWithNoCase(base, "https://")) &&
+                  base.size() > schemeEnd + 3 && base[schemeEnd + 3] != '/';
+    for (char c : base) {
+        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) {
+            usable = false;
+        }
+    }
+    if (!usable) {
+        if (problem != nullptr) {
+            *problem = "The web server address \"" + base +
+                       "\" (preference WebServer) is not an http or https address.";
+        }
+        return "";
+    }
+    while (base.back() == '/') {
+        base.pop_back();
+    }
+    return base + kWebPagePath;
+}
+
+void SheetController::configureSheet_openwebsite() {
+    std::string problem;
+    const std::string address = WebPageAddress(&problem);
+    if (address.empty()) {
+        SetStatus(problem);
+        return;
+    }
+    std::string error;
+    if (!openURL || !openURL(address, &error)) {
+        SetStatus("Cannot open " + address + (error.empty() ? "" : ": " + error));
+    }
+}
+
+void SheetController::configureSheet_checkdownloads() {
+    if (onCheckDownloads) {
+        onCheckDownloads();
+    }
+}
+
+void SheetController::configureSheet_download() {
+    if (onDownload) {
+        onDownload();
+    }
+}
+
+int SheetController::numberOfRowsInTableView() const {
+    return int(bottleNames.size());
+}
+
+std::string SheetController::tableView_objectValueForRow(int row) const {
+    return row >= 0 && size_t(row) < bottleNames.size() ? bottleNames[size_t(row)] : "";
+}
