@@ -61,7 +61,6 @@ void operator delete[](void* p, size_t) noexcept {
 }
 #endif
 
-#endif
 
 namespace {
 
