@@ -830,7 +830,8 @@ int RunConfigure(const RunOptions& options) {
     SetAlertPresenter(ShowAlert);
 
     GLWindow glWindow;
-    const bool drawable = glWindow.Open("tumblix preview", kPreviewWidth, kPreviewHeight, false);
+    std::string videoError;
+    const bool drawable = GLWindow::StartVideo(&videoError) && glWindow.Open("tumblix preview", kPreviewWidth, kPreviewHeight, false);
     int w = kPreviewWidth, h = kPreviewHeight;
     if (drawable) {
         glWindow.DrawableSize(&w, &h);
