@@ -121,16 +121,9 @@ bool GLWindow::OpenForeign(unsigned long xWindow) {
     return CreateContext();
 }
 
-bool GLWindow::StartVideo() {
-    if (SDL_WasInit(SDL_INIT_VIDEO) == 0) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-            lastError = std::string("cannot start SDL video: ") + SDL_GetError();
-            return false;
-        }
-        initialisedVideo = true;
-    }
-    return true;
-}
+// Every window starts video the process-wide way, so the GL driver is never
+// unloaded and loaded again between windows.
+bool GLWindow::StartVideo() { return StartVideo(&lastError); }
 
 bool GLWindow::Create(const char* title, int x, int y, int width, int height, unsigned flags) {
     window = SDL_CreateWindow(title, x, y, width, height, flags);
