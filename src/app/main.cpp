@@ -1,4 +1,5 @@
 #include "host/Diagnostics.h"
+#include "host/DownloadCommands.h"
 #include "host/platform/PictureReader.h"
 #include "host/platform/Runners.h"
 #include "host/platform/XWindows.h"
@@ -29,7 +30,7 @@ const char* usageText =
     "  --render DIR       headless: write DIR/frame-NNNNN.png; with --size WxH (1280x720),\n"
     "                     --frames N (175 drawn frames), --every K (35), --seed S\n"
     "  --bench            headless timing of --frames N at --size WxH; prints one JSON object\n"
-    "  --downloads        list the bottle types the web server offers\n"
+    "  --downloads        list the bottle types the web server offers that you lack\n"
     "  --download NAME    download one of them into your bottle folder\n"
     "  --help             this text\n"
     "  --version          the version\n"
@@ -80,6 +81,7 @@ int main(int argc, char** argv) {
     std::string mode;
     bool verbose = false;
     unsigned long xWindow = 0;
+    std::string downloadName;
 
     for (int i = 1; i < argc; i++) {
         const std::string a = argv[i];
@@ -136,8 +138,13 @@ int main(int argc, char** argv) {
             mode = a;
         } else if (a == "--configure") {
             mode = a;
-        } else if (a == "--downloads" || a == "--download") {
-            return Usage((a + " is not available in this build yet").c_str());
+        } else if (a == "--downloads") {
+            mode = a;
+        } else if (a == "--download") {
+            if (!hasValue)
+                return Usage("--download needs the name of a bottle type");
+            mode = a;
+            downloadName = argv[++i];
         } else {
             return Usage(("unknown option " + a).c_str());
         }
@@ -146,6 +153,12 @@ int main(int argc, char** argv) {
     Diagnostics::Install(verbose);
     InstallPictureReader();
     InstallQuitSignals();
+    if (mode == "--downloads") {
+        return DownloadCommands::ListDownloads(options.resources);
+    }
+    if (mode == "--download") {
+        return DownloadCommands::Download(options.resources, downloadName);
+    }
     if (mode == "--render") {
         return RunRender(options);
     }

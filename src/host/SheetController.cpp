@@ -3,17 +3,14 @@
 #include "bottles/MainClass.h"
 #include "host/SettingsIO.h"
 #include "host/TumblixView.h"
+#include "host/WebServer.h"
 #include "host/platform/PreferenceStore.h"
 #include "scene/SSMain.h"
 
-#include <cctype>
 #include <cstring>
 #include <memory>
 
 namespace {
-
-const char* const kDefaultWebServer = "http://127.0.0.1:8018";
-const char* const kWebPagePath = "/mac/tumblix/";
 
 int32_t Low32(int64_t value) {
     return int32_t(uint32_t(uint64_t(value)));
@@ -31,19 +28,6 @@ double Unit(double value) {
 
 std::unique_ptr<ScreenSaverDefaults> OpenStore() {
     return ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);
-}
-
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-    const size_t n = std::strlen(prefix);
-    if (text.size() < n) {
-        return false;
-    }
-    for (size_t i = 0; i < n; i++) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace
@@ -304,36 +288,7 @@ void SheetController::configureSheet_selectNone() {
 }
 
 std::string SheetController::WebPageAddress(std::string* problem) const {
-    const std::unique_ptr<ScreenSaverDefaults> store = OpenStore();
-    std::string base = store != nullptr ? store->stringForKey("WebServer").value_or("") : "";
-    while (!base.empty() && std::isspace(static_cast<unsigned char>(base.back()))) {
-        base.pop_back();
-    }
-    while (!base.empty() && std::isspace(static_cast<unsigned char>(base.front()))) {
-        base.erase(0, 1);
-    }
-    if (base.empty()) {
-        base = kDefaultWebServer;
-    }
-    const size_t schemeEnd = base.find("://");
-    bool usable = (StartsWithNoCase(base, "http://") || StartsWithNoCase(base, "https://")) &&
-                  base.size() > schemeEnd + 3 && base[schemeEnd + 3] != '/';
-    for (char c : base) {
-        if (static_cast<unsigned char>(c) <= ' ' || c == 0x7f) {
-            usable = false;
-        }
-    }
-    if (!usable) {
-        if (problem != nullptr) {
-            *problem = "The web server address \"" + base +
-                       "\" (preference WebServer) is not an http or https address.";
-        }
-        return "";
-    }
-    while (base.back() == '/') {
-        base.pop_back();
-    }
-    return base + kWebPagePath;
+    return WebServer::WebPageAddress(problem);
 }
 
 void SheetController::configureSheet_openwebsite() {

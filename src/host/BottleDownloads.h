@@ -1,0 +1,108 @@
+#ifndef TUMBLIX_HOST_BOTTLEDOWNLOADS_H
+#define TUMBLIX_HOST_BOTTLEDOWNLOADS_H
+
+#include "host/DownloadFile.h"
+#include "host/DownloadList.h"
+#include "host/SheetControls.h"
+#include "host/platform/WebTransfer.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class GzipDecoder;
+class MAINCLASS;
+
+// The controls the downloads work on. None may be null.
+struct DownloadOutlets {
+    PopUp* oAvailableDownloads = nullptr;
+    Button* oCheckDownloads = nullptr;
+    ProgressBar* oProgress = nullptr;
+    Button* oDownload = nullptr;
+    TextField* oDownloadText = nullptr;
+    PathButton* oDirectory = nullptr;
+    Button* oSave = nullptr;
+
+    static DownloadOutlets FromSheet(const SheetOutlets& sheet);
+};
+
+// The view's bottle-type downloads: fetching the server's list of bottle
+// types into the pop-up, and downloading one of them into the bottle folder
+// with progress in the sheet. The dialog, the command line and the tests
+// drive the same code through their own controls.
+//
+// A download runs on the caller's loop: after configureSheet_download()
+// starts one, call Step() every TimeoutHint() milliseconds (or after Wait())
+// until downloading() is false. The handlers below are what the running
+// download calls from inside Step().
+class BottleDownloads {
+  public:
+    explicit BottleDownloads(const DownloadOutlets& outlets);
+    // A download still running is stopped; its temporary file goes.
+    ~BottleDownloads();
+    BottleDownloads(const BottleDownloads&) = delete;
+    BottleDownloads& operator=(const BottleDownloads&) = delete;
+
+    // The bottle manager whose user folder holds the installed types; null
+    // (or a manager with an empty catalogue) offers every listed type.
+    std::function<MAINCLASS*()> bottleManager;
+    // The folder downloads are saved into (the view's BottlePath2).
+    std::function<std::string()> bottleFolder;
+    // Called when a download has started, so the caller begins stepping it.
+    std::function<void()> onDownloadStarted;
+    WebLimits limits;
+
+    // Fetches the list and fills the pop-up; false, with the reason in
+    // oDownloadText and nothing else changed, when there is no usable list.
+    bool configureSheet_checkdownloads();
+    // Starts downloading the type selected in the pop-up; false, with the
+    // reason in oDownloadText, when no download began.
+    bool configureSheet_download();
+
+    void download_didReceiveResponse(int64_t expectedContentLength);
+    void download_didReceiveDataOfLength(uint32_t length);
+    // Opens the destination's temporary file; the reason when it cannot.
+    std::string download_decideDestinationWithSuggestedFilename(const std::string& filename,
+                                                                const std::string& addressName);
+    static bool download_shouldDecodeSourceDataOfMIMEType(const std::string& mimeType);
+    void downloadDidFinish();
+    void download_didFailWithError(const std::string& description, const std::string& address);
+
+    // Stops a running download: the temporary file goes, any file of the
+    // same name stays as it was, the controls are usable again.
+    void cancelDownload();
+    bool downloading() const { return theDownload != nullptr; }
+    void Step();
+    int TimeoutHint() const;
+    void Wait(int maxMilliseconds);
+
+    // Where the running (or last) download is saved; empty before one.
+    const std::string& destination() const { return file.destination(); }
+    // Whether the last download that ended was saved.
+    bool lastDownloadSaved() const { return saved; }
+
+    std::vector<DOWNLOADDATA> downloadData;
+    uint32_t numDownloads = 0;
+    WebTransfer* theDownload = nullptr;
+    int64_t bytesReceived = 0;
+    int64_t expectedBytes = 0;
+
+  private:
+    void EnableControls();
+    void ReleaseDownload();
+    std::string DataArrived(const char* data, size_t length);
+    void Finished();
+
+    DownloadOutlets o;
+    std::unique_ptr<WebTransfer> transfer;
+    std::unique_ptr<WebTransfer> released; // kept until its Step() has returned
+    std::unique_ptr<GzipDecoder> decoder;
+    DownloadFile file;
+    std::string folder;     // of the running download
+    std::string writeError; // why the decoded data could not be written
+    bool saved = false;
+};
+
+#endif
