@@ -1,8 +1,10 @@
 #include "host/BottleDownloads.h"
 
 #include "bottles/MainClass.h"
+#include "host/TumblixView.h"
 #include "host/WebServer.h"
 #include "host/platform/GzipDecoder.h"
+#include "scene/SSMain.h"
 
 #include <cctype>
 #include <cinttypes>
@@ -90,6 +92,13 @@ BottleDownloads::~BottleDownloads() {
     transfer.reset();
     decoder.reset();
     file.Discard();
+}
+
+void BottleDownloads::UseView(TumblixView& view) {
+    bottleManager = [&view]() -> MAINCLASS* {
+        return view.ssMain != nullptr ? view.ssMain->bottleManager : nullptr;
+    };
+    bottleFolder = [&view] { return std::string(view.mySettings.BottlePath2); };
 }
 
 bool BottleDownloads::configureSheet_checkdownloads() {
@@ -281,13 +290,16 @@ std::string BottleDownloads::DataArrived(const char* data, size_t length) {
 }
 
 void BottleDownloads::Finished() {
+    // Copies: the failure handler releases the decoder and the transfer.
+    const std::string address = theDownload->address();
     std::string error;
     if (decoder != nullptr && !decoder->Finish()) {
-        download_didFailWithError(decoder->error(), theDownload->address());
+        error = decoder->error();
+        download_didFailWithError(error, address);
         return;
     }
     if (!file.Commit(&error)) {
-        download_didFailWithError(error, theDownload->address());
+        download_didFailWithError(error, address);
         return;
     }
     downloadDidFinish();

@@ -14,6 +14,7 @@
 
 class GzipDecoder;
 class MAINCLASS;
+class TumblixView;
 
 // The controls the downloads work on. None may be null.
 struct DownloadOutlets {
@@ -53,6 +54,10 @@ class BottleDownloads {
     // Called when a download has started, so the caller begins stepping it.
     std::function<void()> onDownloadStarted;
     WebLimits limits;
+
+    // Takes both from the view: its scene's bottle manager (none before the
+    // first frame) and its BottlePath2.
+    void UseView(TumblixView& view);
 
     // Fetches the list and fills the pop-up; false, with the reason in
     // oDownloadText and nothing else changed, when there is no usable list.
