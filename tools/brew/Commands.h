@@ -11,7 +11,8 @@
       "pack images and other lumps into a resource container")                                     \
     X("inspect", InspectCommand, "show what bottle types and resource containers hold")            \
     X("verify", VerifyCommand, "check that the saver can use every part of the given files")       \
-    X("preview", PreviewCommand, "write every image of the given files as PNG into a folder")
+    X("preview", PreviewCommand, "write every image of the given files as PNG into a folder")    \
+    X("site", SiteCommand, "write a static site that offers bottle types for download")
 
 enum { EXIT_DONE = 0, EXIT_FAILED = 1, EXIT_USAGE = 2 };
 
