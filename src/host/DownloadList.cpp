@@ -8,15 +8,15 @@ namespace DownloadList {
 
 void CopyCut(char* field, size_t size, const std::string& text) {
     size_t n = std::min(strnlen(text.c_str(), text.size()), size - 1);
-    if (n < text.size()) {
-        // Back off a character the cut would split: continuation bytes, then
-        // the lead byte they belong to.
-        size_t start = n;
-        while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80) {
-            start--;
+    // A cut before a continuation byte splits a character: back off to its
+    // lead byte (a character has at most three continuation bytes).
+    if (n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) {
+        size_t lead = n;
+        while (lead > 0 && n - lead < 3 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) {
+            lead--;
         }
-        if (start < n || (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) {
-            n = start;
+        if ((static_cast<unsigned char>(text[lead]) & 0xC0) == 0xC0) {
+            n = lead;
         }
     }
     std::memcpy(field, text.data(), n);
@@ -52,6 +52,10 @@ bool Parse(const std::string& text, const std::function<bool(const char*)>& pres
         DOWNLOADDATA entry;
         CopyCut(entry.typeName, sizeof entry.typeName, line.substr(0, first));
         CopyCut(entry.url, sizeof entry.url, address);
+        if (entry.url[0] == '\0') {
+            result->skipped++; // nothing but a NUL or a broken character
+            continue;
+        }
         if (present && present(entry.typeName)) {
             continue;
         }
