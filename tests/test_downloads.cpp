@@ -6,6 +6,8 @@
 #include "bottles/MainClass.h"
 #include "host/BottleDownloads.h"
 #include "host/TumblixView.h"
+#include "host/platform/DownloadPump.h"
+#include "host/platform/GzipDecoder.h"
 #include "host/platform/PreferenceStore.h"
 #include "host/SettingsIO.h"
 
@@ -15,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <glib.h>
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
@@ -606,6 +609,67 @@ TEST_F(DownloadsTest, ADownloadNeedsAChosenTypeAFolderAndAWebAddress) {
     Finish();
     EXPECT_NE(c.text.value.find("is not a folder"), std::string::npos) << c.text.value;
     EXPECT_EQ(c.text.value.substr(0, 25), "Download failed! Error - ");
+}
+
+TEST_F(DownloadsTest, TheMainLoopStepsADownloadToItsEndAndThenRests) {
+    Offer("stout.brew", "Stout");
+    const std::string bytes = Contents(site / "files/stout.brew");
+    List(PlistOf({"Stout;" + server.Address("/_/slow/0.3/files/stout.brew")}));
+    ASSERT_TRUE(downloads.configureSheet_checkdownloads());
+    DownloadPump pump(downloads);
+    downloads.onDownloadStarted = [&pump] { pump.Kick(); };
+    ASSERT_TRUE(downloads.configureSheet_download());
+    EXPECT_TRUE(pump.Pumping());
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    int iterations = 0;
+    while (downloads.downloading() && std::chrono::steady_clock::now() < end) {
+        g_main_context_iteration(nullptr, TRUE);
+        iterations++;
+    }
+    EXPECT_EQ(c.text.value, "Download Complete!");
+    EXPECT_EQ(Contents(userFolder + "stout.brew"), bytes);
+    EXPECT_FALSE(pump.Pumping()) << "no timer once the download has ended";
+    // The server waits 0.3 s: the loop sleeps between steps, it does not spin.
+    EXPECT_LT(iterations, 300);
+}
+
+TEST(DownloadParts, SafeNamesAreBaseNamesOrComeFromTheAddress) {
+    EXPECT_EQ(DownloadFile::SafeName("stout.zip", "x.brew"), "stout.zip");
+    EXPECT_EQ(DownloadFile::SafeName(std::string(300, 'a') + ".brew", "x.brew"), "x.brew");
+    EXPECT_EQ(DownloadFile::SafeName("tab\there.brew", "get"), "get.brew");
+    EXPECT_EQ(DownloadFile::SafeName("", std::string(300, 'b')), "download.brew");
+    EXPECT_EQ(DownloadFile::SafeName("", std::string(253, 'b')).size(), 255u);
+    EXPECT_EQ(DownloadFile::SafeName(".hidden", ".."), "download.brew");
+}
+
+TEST(DownloadParts, GzipMembersFollowEachOtherAndTheOutputIsBounded) {
+    std::string out;
+    const auto keep = [&out](const char* data, size_t length) {
+        out.append(data, length);
+        return true;
+    };
+    const std::string big(200000, 'q');
+    const std::string two = GzipOf("first ") + GzipOf(big);
+    {
+        GzipDecoder decoder(keep, 1 << 20);
+        // Byte by byte across both members, then the rest in one go.
+        for (size_t i = 0; i < 100; i++) {
+            ASSERT_TRUE(decoder.Write(&two[i], 1)) << decoder.error();
+        }
+        ASSERT_TRUE(decoder.Write(two.data() + 100, two.size() - 100)) << decoder.error();
+        EXPECT_TRUE(decoder.Finish()) << decoder.error();
+        EXPECT_EQ(out, "first " + big);
+    }
+    out.clear();
+    {
+        GzipDecoder decoder(keep, 100000);
+        EXPECT_FALSE(decoder.Write(two.data(), two.size()));
+        EXPECT_EQ(decoder.error(), "the decoded file is larger than 100000 bytes");
+        EXPECT_LE(out.size(), 100000u);
+        EXPECT_FALSE(decoder.Write("more", 4)) << "nothing after a failure";
+    }
+    GzipDecoder empty(keep, 10);
+    EXPECT_FALSE(empty.Finish());
 }
 
 // The view's own catalogue, through a real preview view.
