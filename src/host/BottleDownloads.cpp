@@ -122,7 +122,7 @@ bool BottleDownloads::configureSheet_checkdownloads() {
             break;
         case FetchFailure::TooLarge:
             o.oDownloadText->setText("Error! The list of bottle types is larger than " +
-                                     std::to_string(limits.maxTextBytes) + " bytes!");
+                                     ByteSizeText(limits.maxTextBytes) + "!");
             break;
         case FetchFailure::HttpStatus:
             o.oDownloadText->setText("Error! The server has no list of bottle types (" +

@@ -1,5 +1,7 @@
 #include "host/platform/GzipDecoder.h"
 
+#include "host/platform/WebTransfer.h"
+
 #include <zlib.h>
 
 GzipDecoder::GzipDecoder(Sink s, uint64_t limit) : sink(std::move(s)), maxOutput(limit) {
@@ -59,8 +61,7 @@ bool GzipDecoder::Write(const char* data, size_t length) {
             }
             const size_t produced = sizeof out - stream->avail_out;
             if (produced > maxOutput - decoded) {
-                return Fail("the decoded file is larger than " + std::to_string(maxOutput) +
-                            " bytes");
+                return Fail("the decoded file is larger than " + ByteSizeText(maxOutput));
             }
             decoded += produced;
             if (produced > 0 && !sink(reinterpret_cast<const char*>(out), produced)) {

@@ -122,7 +122,7 @@ void CommonOptions(CURL* easy, const std::string& address, const WebLimits& limi
 
 std::string Description(int code, const char* errorText) {
     if (code == CURLE_UNSUPPORTED_PROTOCOL) {
-        return "only http and https addresses are followed (" +
+        return "the server redirected to an address that is not http or https (" +
                std::string(errorText[0] != '\0' ? errorText
                                                 : curl_easy_strerror(CURLcode(code))) +
                ")";
@@ -149,6 +149,12 @@ size_t OnText(char* data, size_t size, size_t count, void* user) {
 
 } // namespace
 
+std::string ByteSizeText(uint64_t bytes) {
+    const uint64_t mb = 1024 * 1024;
+    return bytes >= mb && bytes % mb == 0 ? std::to_string(bytes / mb) + " MB"
+                                          : std::to_string(bytes) + " bytes";
+}
+
 bool FetchText(const std::string& address, const WebLimits& limits, std::string* text,
                FetchFailure* failure, std::string* description) {
     InitCurl();
@@ -171,7 +177,7 @@ bool FetchText(const std::string& address, const WebLimits& limits, std::string*
     bool ok = code == CURLE_OK && status >= 200 && status < 300;
     if (sink.tooLarge) {
         *failure = FetchFailure::TooLarge;
-        *description = "it is larger than " + std::to_string(limits.maxTextBytes) + " bytes";
+        *description = "it is larger than " + ByteSizeText(limits.maxTextBytes);
     } else if (code == CURLE_OPERATION_TIMEDOUT) {
         *failure = FetchFailure::TimedOut;
         *description = Description(code, errorText);
@@ -265,7 +271,7 @@ bool WebTransfer::BeginResponse() {
         response.expectedLength = int64_t(length);
     }
     if (response.expectedLength > 0 && uint64_t(response.expectedLength) > limits.maxFileBytes) {
-        stopReason = "the file is larger than " + std::to_string(limits.maxFileBytes) + " bytes";
+        stopReason = "the file is larger than " + ByteSizeText(limits.maxFileBytes);
         return false;
     }
     const char* type = nullptr;
@@ -299,8 +305,7 @@ size_t WebTransfer::OnData(char* data, size_t size, size_t count, void* self) {
         return 0;
     }
     if (n > t->limits.maxFileBytes - t->received) {
-        t->stopReason =
-            "the file is larger than " + std::to_string(t->limits.maxFileBytes) + " bytes";
+        t->stopReason = "the file is larger than " + ByteSizeText(t->limits.maxFileBytes);
         return 0;
     }
     t->received += n;

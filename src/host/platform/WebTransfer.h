@@ -15,6 +15,9 @@ struct WebLimits {
     uint64_t maxFileBytes = 64u << 20; // as sent, and again after decoding
 };
 
+// A size for messages: "64 MB" for whole megabytes, else "N bytes".
+std::string ByteSizeText(uint64_t bytes);
+
 // Why a fetch of a text failed.
 enum class FetchFailure {
     NoAnswer,     // no connection, or it broke: nothing was read
