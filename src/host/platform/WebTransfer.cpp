@@ -280,11 +280,13 @@ bool WebTransfer::BeginResponse() {
         mime.resize(std::min(mime.size(), mime.find(';')));
         response.mimeType = Lower(Trimmed(mime));
     }
+#if LIBCURL_VERSION_NUM >= 0x075400
     curl_header* header = nullptr;
     if (curl_easy_header(e, "Content-Disposition", 0, CURLH_HEADER, -1, &header) == CURLHE_OK &&
         header != nullptr && header->value != nullptr) {
         response.suggestedFilename = DispositionFilename(e, header->value);
     }
+#endif
     char* effective = nullptr;
     curl_easy_getinfo(e, CURLINFO_EFFECTIVE_URL, &effective);
     response.addressFilename = LastPathSegment(e, effective != nullptr ? effective : url);
