@@ -46,8 +46,8 @@ class DownloadCommandTest : public ::testing::Test {
     }
     // tumblix with the test's own settings and bottle folder.
     ToolResult Tumblix(const std::string& args, bool errorsToo = false) {
-        return RunTool("XDG_CONFIG_HOME=" + Quote(tmp / "config") + " XDG_DATA_HOME=" +
-                       Quote(tmp / "data") + " no_proxy=127.0.0.1 " +
+        return RunTool("XDG_CONFIG_HOME=" + Quote(tmp / "config") +
+                       " XDG_DATA_HOME=" + Quote(tmp / "data") + " no_proxy=127.0.0.1 " +
                        Quote(BuildProgram("tumblix")) + " --resources " + Quote(resources) + " " +
                        args + (errorsToo ? " 2>&1" : " 2>/dev/null"));
     }
@@ -67,10 +67,10 @@ TEST_F(DownloadCommandTest, ListsDownloadsAndTheDownloadJoinsTheCatalogue) {
     fs::create_directories(tmp / "in");
     fixtures::Write(tmp / "in/porter.brew", fixtures::Upright("Porter"));
     fixtures::Write(tmp / "in/wheat.brew", fixtures::Upright("Wheat Beer"));
-    const ToolResult site = RunTool(Quote(BuildProgram("tumblix-brew")) + " site " +
-                                    Quote(tmp / "site") + " " + Quote(tmp / "in/porter.brew") +
-                                    " " + Quote(tmp / "in/wheat.brew") + " --base " +
-                                    server.Address() + " 2>&1");
+    const ToolResult site =
+        RunTool(Quote(BuildProgram("tumblix-brew")) + " site " + Quote(tmp / "site") + " " +
+                Quote(tmp / "in/porter.brew") + " " + Quote(tmp / "in/wheat.brew") + " --base " +
+                server.Address() + " 2>&1");
     ASSERT_EQ(site.status, 0) << site.out;
 
     ToolResult r = Render();

@@ -5,11 +5,11 @@
 #include "TempDir.h"
 #include "bottles/MainClass.h"
 #include "host/BottleDownloads.h"
+#include "host/SettingsIO.h"
 #include "host/TumblixView.h"
 #include "host/platform/DownloadPump.h"
 #include "host/platform/GzipDecoder.h"
 #include "host/platform/PreferenceStore.h"
-#include "host/SettingsIO.h"
 
 #include <algorithm>
 #include <cctype>
@@ -21,8 +21,8 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <optional>
-#include <set>
 #include <plist/plist.h>
+#include <set>
 #include <sstream>
 #include <zlib.h>
 
@@ -244,7 +244,8 @@ class DownloadsTest : public ::testing::Test {
     void Catalogue() {
         WriteType(resources / "own.brew", fixtures::Upright("A type of the saver's own"));
         manager = std::make_unique<MAINCLASS>();
-        std::snprintf(manager->bottlePath, sizeof manager->bottlePath, "%s", resources.slash().c_str());
+        std::snprintf(manager->bottlePath, sizeof manager->bottlePath, "%s",
+                      resources.slash().c_str());
         std::snprintf(manager->bottlePath2, sizeof manager->bottlePath2, "%s", userFolder.c_str());
         manager->BuildBottleList();
     }
@@ -382,8 +383,8 @@ TEST_F(DownloadsTest, AHugeListIsReadOnlyAsFarAsThePopUpCanOffer) {
     Catalogue();
     std::vector<std::string> strings;
     for (int i = 0; i < 100000; i++) {
-        strings.push_back("Type " + std::to_string(i) + ";http://127.0.0.1/t" +
-                          std::to_string(i) + ".brew");
+        strings.push_back("Type " + std::to_string(i) + ";http://127.0.0.1/t" + std::to_string(i) +
+                          ".brew");
     }
     List(PlistOf(strings));
     downloads.limits.maxTextBytes = 16 << 20;
@@ -440,9 +441,8 @@ TEST_F(DownloadsTest, AFinishedDownloadIsSavedReportedAndNoLongerOffered) {
     ASSERT_TRUE(downloads.configureSheet_download()) << c.text.value;
     EXPECT_TRUE(downloads.downloading());
     EXPECT_EQ(c.journal, (Journal{"disable oAvailableDownloads", "disable oDownload",
-                                  "disable oCheckDownloads", "disable oDirectory",
-                                  "disable oSave", "startAnimation",
-                                  "text Downloading Stout, Please Wait..."}));
+                                  "disable oCheckDownloads", "disable oDirectory", "disable oSave",
+                                  "startAnimation", "text Downloading Stout, Please Wait..."}));
     EXPECT_FALSE(downloads.configureSheet_download()) << "one download at a time";
     c.journal.clear();
     Finish();
@@ -531,9 +531,9 @@ TEST_F(DownloadsTest, AFailedDownloadLeavesTheFileThatWasThere) {
         }
         EXPECT_EQ(FilesBelow(userFolder).size(), 4u) << k.why << ": no file left behind";
         const Journal tail(c.journal.end() - 6, c.journal.end());
-        EXPECT_EQ(tail, (Journal{"text " + c.text.value, "enable oAvailableDownloads",
-                                 "enable oDownload", "enable oCheckDownloads",
-                                 "enable oDirectory", "enable oSave"}))
+        EXPECT_EQ(tail,
+                  (Journal{"text " + c.text.value, "enable oAvailableDownloads", "enable oDownload",
+                           "enable oCheckDownloads", "enable oDirectory", "enable oSave"}))
             << k.why << ": no list refresh, the bar's animation is not stopped";
         EXPECT_FALSE(downloads.lastDownloadSaved());
     }
@@ -550,8 +550,8 @@ TEST_F(DownloadsTest, AFailedDownloadLeavesTheFileThatWasThere) {
     downloads.cancelDownload();
     EXPECT_FALSE(downloads.downloading());
     EXPECT_EQ(c.text.value, "Download cancelled.");
-    EXPECT_TRUE(c.save.enabled && c.download.enabled && c.available.enabled &&
-                c.check.enabled && c.directory.enabled);
+    EXPECT_TRUE(c.save.enabled && c.download.enabled && c.available.enabled && c.check.enabled &&
+                c.directory.enabled);
     EXPECT_EQ(Contents(userFolder + "stout.brew"), before);
     EXPECT_EQ(FilesBelow(userFolder).size(), 4u);
 }
@@ -561,14 +561,10 @@ TEST_F(DownloadsTest, SuggestedNamesNeverLeaveTheBottleFolder) {
     TempDir outside;
     folder = outside / "a/b/bottles/"; // missing: made on the way
     const std::vector<std::pair<std::string, std::string>> savedAs = {
-        {"../../x.brew", "x.brew"},
-        {".brew", "stout.brew"},
-        {"/etc/passwd", "passwd"},
-        {"", "stout.brew"},
-        {"..", "stout.brew"},
-        {"dir\\..\\y.brew", "y.brew"},
-        {"sub/", "stout.brew"},
-        {"bell\x07.brew", "stout.brew"},
+        {"../../x.brew", "x.brew"}, {".brew", "stout.brew"},
+        {"/etc/passwd", "passwd"},  {"", "stout.brew"},
+        {"..", "stout.brew"},       {"dir\\..\\y.brew", "y.brew"},
+        {"sub/", "stout.brew"},     {"bell\x07.brew", "stout.brew"},
     };
     for (const auto& [suggested, name] : savedAs) {
         DownloadFrom(server.Address("/_/named/" + PercentEncoded(suggested) + "/files/stout.brew"));

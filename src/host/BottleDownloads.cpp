@@ -145,8 +145,8 @@ bool BottleDownloads::configureSheet_checkdownloads() {
     DownloadList::Result list;
     std::string error;
     if (!DownloadList::Parse(text, present, &list, &error)) {
-        o.oDownloadText->setText("Error! The server's list of bottle types cannot be read: " +
-                                 error + "!");
+        o.oDownloadText->setText(
+            "Error! The server's list of bottle types cannot be read: " + error + "!");
         return false;
     }
 
@@ -258,8 +258,9 @@ void BottleDownloads::download_didReceiveDataOfLength(uint32_t length) {
     }
 }
 
-std::string BottleDownloads::download_decideDestinationWithSuggestedFilename(
-    const std::string& filename, const std::string& addressName) {
+std::string
+BottleDownloads::download_decideDestinationWithSuggestedFilename(const std::string& filename,
+                                                                 const std::string& addressName) {
     std::string error;
     if (!file.Open(folder, DownloadFile::SafeName(filename, addressName), &error)) {
         return error;

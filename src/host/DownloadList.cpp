@@ -12,7 +12,8 @@ void CopyCut(char* field, size_t size, const std::string& text) {
     // lead byte (a character has at most three continuation bytes).
     if (n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80) {
         size_t lead = n;
-        while (lead > 0 && n - lead < 3 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) {
+        while (lead > 0 && n - lead < 3 &&
+               (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80) {
             lead--;
         }
         if ((static_cast<unsigned char>(text[lead]) & 0xC0) == 0xC0) {
@@ -23,8 +24,8 @@ void CopyCut(char* field, size_t size, const std::string& text) {
     field[n] = '\0';
 }
 
-bool Parse(const std::string& text, const std::function<bool(const char*)>& present,
-           Result* result, std::string* error) {
+bool Parse(const std::string& text, const std::function<bool(const char*)>& present, Result* result,
+           std::string* error) {
     *result = Result();
     std::vector<std::string> strings;
     if (!PropertyList::ReadStringArray(text, &strings, error)) {
@@ -42,9 +43,8 @@ bool Parse(const std::string& text, const std::function<bool(const char*)>& pres
             continue;
         }
         const size_t second = line.find(';', first + 1);
-        const std::string address =
-            line.substr(first + 1, second == std::string::npos ? std::string::npos
-                                                               : second - first - 1);
+        const std::string address = line.substr(
+            first + 1, second == std::string::npos ? std::string::npos : second - first - 1);
         if (address.empty()) {
             result->skipped++;
             continue;

@@ -19,8 +19,7 @@ void DownloadPump::Kick() {
 }
 
 void DownloadPump::Schedule() {
-    source = g_timeout_add(guint(downloads.TimeoutHint()),
-                           &DownloadPump::OnTimer, this);
+    source = g_timeout_add(guint(downloads.TimeoutHint()), &DownloadPump::OnTimer, this);
 }
 
 int DownloadPump::OnTimer(void* self) {

@@ -123,8 +123,7 @@ void CommonOptions(CURL* easy, const std::string& address, const WebLimits& limi
 std::string Description(int code, const char* errorText) {
     if (code == CURLE_UNSUPPORTED_PROTOCOL) {
         return "the server redirected to an address that is not http or https (" +
-               std::string(errorText[0] != '\0' ? errorText
-                                                : curl_easy_strerror(CURLcode(code))) +
+               std::string(errorText[0] != '\0' ? errorText : curl_easy_strerror(CURLcode(code))) +
                ")";
     }
     return errorText[0] != '\0' ? errorText : curl_easy_strerror(CURLcode(code));

@@ -7,10 +7,10 @@
 
 // The bounds every web access keeps: nothing waits or reads without end.
 struct WebLimits {
-    long connectSeconds = 5;     // to reach the server
-    long textSeconds = 10;       // a whole fetch of a text
-    long stallSeconds = 30;      // a download receiving nothing for this long fails
-    long downloadSeconds = 600;  // a whole download
+    long connectSeconds = 5;    // to reach the server
+    long textSeconds = 10;      // a whole fetch of a text
+    long stallSeconds = 30;     // a download receiving nothing for this long fails
+    long downloadSeconds = 600; // a whole download
     uint64_t maxTextBytes = 8u << 20;
     uint64_t maxFileBytes = 64u << 20; // as sent, and again after decoding
 };
@@ -20,11 +20,11 @@ std::string ByteSizeText(uint64_t bytes);
 
 // Why a fetch of a text failed.
 enum class FetchFailure {
-    NoAnswer,     // no connection, or it broke: nothing was read
-    TimedOut,     // the server did not finish answering in time
-    TooLarge,     // more than maxTextBytes
-    HttpStatus,   // an answer other than 2xx
-    NotWeb,       // the address, or a redirect, is not http or https
+    NoAnswer,   // no connection, or it broke: nothing was read
+    TimedOut,   // the server did not finish answering in time
+    TooLarge,   // more than maxTextBytes
+    HttpStatus, // an answer other than 2xx
+    NotWeb,     // the address, or a redirect, is not http or https
 };
 
 // Reads the text at an http or https address, synchronously and within the
