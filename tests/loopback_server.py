@@ -5,6 +5,7 @@ the folder where the mode needs one):
 
   /_/slow/<s>/<path>      waits s seconds before answering
   /_/stall/<path>         sends the headers, then nothing for a minute
+  /_/trickle/<path>       sends the headers and 10 bytes, then nothing for a minute
   /_/endless/<path>       a body without end (no length)
   /_/cut/<n>/<path>       announces the whole file, sends n bytes, closes
   /_/nolength/<path>      the file without a Content-Length
@@ -57,10 +58,12 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                 time.sleep(float(rest[0]))
                 self.path = "/" + "/".join(rest[1:])
                 return super().do_GET()
-            if mode == "stall":
+            if mode in ("stall", "trickle"):
                 self.send_response(200)
                 self.send_header("Content-Length", "1000")
                 self.end_headers()
+                if mode == "trickle":
+                    self.wfile.write(b"0123456789")
                 self.wfile.flush()
                 time.sleep(60)
                 return

@@ -539,19 +539,38 @@ TEST_F(DownloadsTest, AFailedDownloadLeavesTheFileThatWasThere) {
     }
 
     // A download stopped half way leaves everything as it was, too.
-    List(PlistOf({"Stout;" + server.Address("/_/stall/stout.brew")}));
+    List(PlistOf({"Stout;" + server.Address("/_/trickle/stout.brew")}));
     ASSERT_TRUE(downloads.configureSheet_checkdownloads());
     ASSERT_TRUE(downloads.configureSheet_download());
-    for (int i = 0; i < 10; i++) {
-        downloads.Wait(20);
-        downloads.Step();
-    }
+    const auto started = [&] {
+        for (int i = 0; i < 200 && FilesBelow(userFolder).size() < 5; i++) {
+            downloads.Wait(20);
+            downloads.Step();
+        }
+        return FilesBelow(userFolder).size() == 5; // the temporary file
+    };
+    ASSERT_TRUE(started());
     ASSERT_TRUE(downloads.downloading());
     downloads.cancelDownload();
     EXPECT_FALSE(downloads.downloading());
     EXPECT_EQ(c.text.value, "Download cancelled.");
     EXPECT_TRUE(c.save.enabled && c.download.enabled && c.available.enabled && c.check.enabled &&
                 c.directory.enabled);
+    EXPECT_EQ(Contents(userFolder + "stout.brew"), before);
+    EXPECT_EQ(FilesBelow(userFolder).size(), 4u);
+
+    // So does a sheet that closes during a download.
+    {
+        BottleDownloads closing(c.Outlets());
+        closing.bottleFolder = [this] { return folder; };
+        ASSERT_TRUE(closing.configureSheet_checkdownloads());
+        ASSERT_TRUE(closing.configureSheet_download());
+        for (int i = 0; i < 200 && FilesBelow(userFolder).size() < 5; i++) {
+            closing.Wait(20);
+            closing.Step();
+        }
+        ASSERT_EQ(FilesBelow(userFolder).size(), 5u);
+    }
     EXPECT_EQ(Contents(userFolder + "stout.brew"), before);
     EXPECT_EQ(FilesBelow(userFolder).size(), 4u);
 }
