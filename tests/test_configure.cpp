@@ -1,8 +1,13 @@
+#include "BottleFiles.h"
+#include "ChildProcess.h"
+#include "LoopbackServer.h"
 #include "RunTool.h"
 #include "TempDir.h"
+#include "brewlib/ContainerWriter.h"
 #include "host/SettingsIO.h"
 #include "host/platform/PreferenceStore.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -276,6 +281,76 @@ TEST_F(ConfigureTest, APreviewThatCannotStartStillOpensAndSaves) {
     const std::string saved = Contents(StorePath());
     EXPECT_NE(saved.find("BottleSize=200\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("BottleSelection=dark-stout.brew###\n"), std::string::npos) << saved;
+}
+
+// Bottle types from a loopback site, through the window's own buttons.
+class ConfigureDownloadTest : public ConfigureTest {
+  protected:
+    void SetUp() override {
+        ConfigureTest::SetUp();
+        std::filesystem::create_directories(home / "in");
+        std::filesystem::create_directories(home / "site");
+        fixtures::Write(home / "in/porter.brew", fixtures::Upright("Porter"));
+        ASSERT_TRUE(server.Start(home / "site"));
+        const ToolResult site = RunTool(Quote(BuildProgram("tumblix-brew")) + " site " +
+                                        Quote(home / "site") + " " + Quote(home / "in/porter.brew") +
+                                        " --base " + server.Address() + " 2>&1");
+        ASSERT_EQ(site.status, 0) << site.out;
+        std::ofstream(StorePath()) << "[dwTumblixSS]\nversion=1.0\nWebServer=" << server.Address()
+                                   << "\n";
+    }
+    std::vector<std::string> BottleFolder() const {
+        std::vector<std::string> names;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(Folder(), ec)) {
+            names.push_back(e.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::string Folder() const { return home / "data/dwTumblixSS/bottles"; }
+    LoopbackServer server;
+};
+
+TEST_F(ConfigureDownloadTest, CheckThenDownloadPutsTheTypeInTheBottleFolder) {
+    const std::string window = Start(resources);
+    ASSERT_NE(window, "") << Contents(home / "out.txt");
+    Keys(window, "alt+h");
+    Keys(window, "alt+o");
+    const bool arrived = WaitFor(20, [&] {
+        return Contents(Folder() + "/porter.brew") == Contents(home / "in/porter.brew");
+    });
+    EXPECT_TRUE(arrived) << Contents(home / "out.txt");
+    EXPECT_EQ(BottleFolder(), std::vector<std::string>{"porter.brew"});
+    // Downloading is no change of settings: Escape still writes nothing.
+    const std::string store = Contents(StorePath());
+    Keys(window, "Escape");
+    EXPECT_EQ(Wait(), 0) << Contents(home / "out.txt");
+    EXPECT_EQ(Contents(StorePath()), store);
+}
+
+TEST_F(ConfigureDownloadTest, ClosingTheWindowMidDownloadKeepsTheTypeThatWasThere) {
+    // The folder already has a porter.brew (another type under the same file
+    // name); the list offers one that never finishes arriving.
+    std::filesystem::create_directories(Folder());
+    fixtures::Write(Folder() + "/porter.brew", fixtures::Upright("Old Porter"));
+    const std::string before = Contents(Folder() + "/porter.brew");
+    std::ofstream(home / "site/mac/zips/tumblix/bottleTypes.plist")
+        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><array>"
+        << "<string>Porter;" << server.Address("/_/trickle/mac/zips/tumblix/porter.brew")
+        << "</string></array></plist>\n";
+
+    const std::string window = Start(resources);
+    ASSERT_NE(window, "") << Contents(home / "out.txt");
+    Keys(window, "alt+h");
+    Keys(window, "alt+o");
+    // The download has begun once its temporary file is beside the old one.
+    EXPECT_TRUE(WaitFor(10, [&] { return BottleFolder().size() == 2; }))
+        << "the download never started";
+    Keys(window, "Escape");
+    EXPECT_EQ(Wait(), 0) << Contents(home / "out.txt");
+    EXPECT_EQ(BottleFolder(), std::vector<std::string>{"porter.brew"});
+    EXPECT_EQ(Contents(Folder() + "/porter.brew"), before);
 }
 
 } // namespace

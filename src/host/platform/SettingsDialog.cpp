@@ -1,7 +1,9 @@
 #include "host/platform/SettingsDialog.h"
 
+#include "host/BottleDownloads.h"
 #include "host/SheetController.h"
 #include "host/TumblixView.h"
+#include "host/platform/DownloadPump.h"
 #include "host/platform/GLWindow.h"
 #include "maths/Misc.h"
 
@@ -523,6 +525,8 @@ class SettingsDialog {
     GtkProgress progress;
     GtkBottleTable table;
     std::unique_ptr<SheetController> controller;
+    std::unique_ptr<BottleDownloads> downloads;
+    std::unique_ptr<DownloadPump> pump;
 };
 
 SettingsDialog::SettingsDialog(TumblixView& v, int previewWidth, int previewHeight)
@@ -573,7 +577,13 @@ SettingsDialog::SettingsDialog(TumblixView& v, int previewWidth, int previewHeig
         ended = true;
         gtk_main_quit();
     };
-    // The downloads connect controller->onCheckDownloads and onDownload here.
+    // The list is fetched and a download stepped on this window's main loop.
+    downloads = std::make_unique<BottleDownloads>(DownloadOutlets::FromSheet(o));
+    downloads->UseView(view);
+    pump = std::make_unique<DownloadPump>(*downloads);
+    downloads->onDownloadStarted = [this] { pump->Kick(); };
+    controller->onCheckDownloads = [this] { downloads->configureSheet_checkdownloads(); };
+    controller->onDownload = [this] { downloads->configureSheet_download(); };
     Connect();
 }
 
@@ -582,6 +592,10 @@ SettingsDialog::~SettingsDialog() {
         g_source_remove(timer);
     }
     view.onFrameDrawn = nullptr;
+    // A download still running when the window goes is cancelled: its
+    // temporary file is removed and a bottle type it would replace stays.
+    pump.reset();
+    downloads.reset();
     bgCol->closePanel();
     alertParent = nullptr;
     gtk_widget_destroy(window);
