@@ -46,12 +46,13 @@ TEST_F(SiteTest, ListsEveryTypeInOrderWithItsAddress) {
     const std::string odd = Bottle("pale ale;1.brew", "Pale Ale");
     const std::string site = tmp / "site";
 
-    ToolResult r = Brew(Quote(site) + " " + Quote(stout) + " --base http://127.0.0.1:8018/ " +
-                        Quote(odd));
+    ToolResult r =
+        Brew(Quote(site) + " " + Quote(stout) + " --base http://127.0.0.1:8018/ " + Quote(odd));
     ASSERT_EQ(r.status, 0) << r.out;
     // The file name is percent-encoded, so its ";" cannot split the entry.
-    EXPECT_EQ(ReadList(site), "Dark Stout;http://127.0.0.1:8018/mac/zips/tumblix/stout.brew\n"
-                              "Pale Ale;http://127.0.0.1:8018/mac/zips/tumblix/pale%20ale%3B1.brew\n");
+    EXPECT_EQ(ReadList(site),
+              "Dark Stout;http://127.0.0.1:8018/mac/zips/tumblix/stout.brew\n"
+              "Pale Ale;http://127.0.0.1:8018/mac/zips/tumblix/pale%20ale%3B1.brew\n");
     EXPECT_TRUE(SameBytes(stout, site + "/mac/zips/tumblix/stout.brew"));
     EXPECT_TRUE(SameBytes(odd, site + "/mac/zips/tumblix/pale ale;1.brew"));
 
@@ -89,7 +90,7 @@ TEST_F(SiteTest, RefusesWhatTheSaverCouldNotUseAndWritesNothing) {
         EXPECT_NE(r.out.find(c.says), std::string::npos) << r.out;
         EXPECT_FALSE(Exists(site)) << "written despite: " << r.out;
     }
-    EXPECT_EQ(Brew(Quote(site) + " " + Quote(good)).status, 2); // no --base
+    EXPECT_EQ(Brew(Quote(site) + " " + Quote(good)).status, 2);  // no --base
     EXPECT_EQ(Brew(Quote(site) + " --base http://h").status, 2); // no files
 }
 

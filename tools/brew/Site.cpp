@@ -70,8 +70,7 @@ bool StartsWith(const std::string& text, const char* start) {
 
 // Checks every file before anything is written, so a refused run leaves the
 // site as it was.
-bool Describe(const std::string& source, const std::string& base, Entry* entry,
-              std::string* why) {
+bool Describe(const std::string& source, const std::string& base, Entry* entry, std::string* why) {
     DATAFILE file;
     if (!file.Open(source.c_str())) {
         *why = "is not a bottle type that opens (tumblix-brew inspect says why)";
@@ -169,12 +168,12 @@ int SiteCommand(int argc, char** argv) {
             std::fprintf(stderr, "tumblix-brew: %s %s\n", source.c_str(), why.c_str());
             refused = true;
         } else if (entry.fileName == kListName || !fileNames.insert(entry.fileName).second) {
-            std::fprintf(stderr, "tumblix-brew: %s: another file is already called %s on the site\n",
+            std::fprintf(stderr,
+                         "tumblix-brew: %s: another file is already called %s on the site\n",
                          source.c_str(), entry.fileName.c_str());
             refused = true;
         } else if (!names.insert(entry.name).second) {
-            std::fprintf(stderr,
-                         "tumblix-brew: %s: another file already offers the type \"%s\"\n",
+            std::fprintf(stderr, "tumblix-brew: %s: another file already offers the type \"%s\"\n",
                          source.c_str(), entry.name.c_str());
             refused = true;
         } else {

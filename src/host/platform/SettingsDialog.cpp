@@ -121,7 +121,12 @@ class GtkText : public TextField {
     std::string text() const override { return value; }
     void setText(const std::string& text) override {
         value = text;
-        gtk_label_set_text(GTK_LABEL(widget), Displayable(text).c_str());
+        // A text's closing line break would show as an empty line.
+        std::string shown = Displayable(text);
+        while (!shown.empty() && shown.back() == '\n') {
+            shown.pop_back();
+        }
+        gtk_label_set_text(GTK_LABEL(widget), shown.c_str());
         if (hideWhenEmpty) {
             gtk_widget_set_visible(widget, !text.empty());
         }
@@ -845,7 +850,8 @@ int RunConfigure(const RunOptions& options) {
 
     GLWindow glWindow;
     std::string videoError;
-    const bool drawable = GLWindow::StartVideo(&videoError) && glWindow.Open("tumblix preview", kPreviewWidth, kPreviewHeight, false);
+    const bool drawable = GLWindow::StartVideo(&videoError) &&
+                          glWindow.Open("tumblix preview", kPreviewWidth, kPreviewHeight, false);
     int w = kPreviewWidth, h = kPreviewHeight;
     if (drawable) {
         glWindow.DrawableSize(&w, &h);
