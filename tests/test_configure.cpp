@@ -1,5 +1,6 @@
 #include "BottleFiles.h"
 #include "ChildProcess.h"
+#include "FileContents.h"
 #include "LoopbackServer.h"
 #include "RunTool.h"
 #include "TempDir.h"
@@ -127,13 +128,6 @@ Change Compare(const Shot& a, const Shot& b) {
         }
     }
     return c;
-}
-
-std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 class ConfigureTest : public ::testing::Test {

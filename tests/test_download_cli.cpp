@@ -1,4 +1,5 @@
 #include "BottleFiles.h"
+#include "FileContents.h"
 #include "LoopbackServer.h"
 #include "RunTool.h"
 #include "TempDir.h"
@@ -16,13 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 class DownloadCommandTest : public ::testing::Test {
   protected:

@@ -1,4 +1,5 @@
 #include "BottleFiles.h"
+#include "FileContents.h"
 #include "GLFixture.h"
 #include "LoopbackServer.h"
 #include "SceneFiles.h"
@@ -110,13 +111,6 @@ struct Controls {
         return o;
     }
 };
-
-std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 void Put(const std::string& path, const std::string& bytes) {
     fs::create_directories(fs::path(path).parent_path());

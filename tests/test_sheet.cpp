@@ -1,3 +1,4 @@
+#include "FileContents.h"
 #include "GLFixture.h"
 #include "SceneFiles.h"
 #include "TempDir.h"
@@ -159,13 +160,6 @@ struct Sheet {
         return o;
     }
 };
-
-std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 const char* const kStore = "[dwTumblixSS]\n"
                            "version=1.0\n"
