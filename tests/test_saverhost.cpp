@@ -6,7 +6,6 @@
 #include "host/TumblixView.h"
 #include "host/platform/DesktopCapture.h"
 #include "host/platform/GLWindow.h"
-#include "host/platform/InputWatch.h"
 #include "host/platform/PictureReader.h"
 #include "host/platform/SaverHost.h"
 #include "scene/SSMain.h"
@@ -202,37 +201,6 @@ TEST_F(SaverHostTest, OpeningFailsCleanlyWithoutDisplays) {
     EXPECT_FALSE(host.Open({}, options));
     EXPECT_FALSE(host.error().empty());
     EXPECT_EQ(host.Count(), 0u);
-}
-
-SDL_Event Event(Uint32 type) {
-    SDL_Event e;
-    SDL_zero(e);
-    e.type = type;
-    return e;
-}
-
-TEST(InputWatch, KeysButtonsAndTheWheelEndTheSaver) {
-    InputWatch w;
-    w.Begin(0.0, 100, 100);
-    EXPECT_TRUE(w.Quits(Event(SDL_KEYDOWN), 0.1, 100, 100));
-    EXPECT_TRUE(w.Quits(Event(SDL_MOUSEBUTTONDOWN), 5.0, 100, 100));
-    EXPECT_TRUE(w.Quits(Event(SDL_MOUSEWHEEL), 5.0, 100, 100));
-    EXPECT_TRUE(w.Quits(Event(SDL_QUIT), 5.0, 100, 100));
-    EXPECT_FALSE(w.Quits(Event(SDL_KEYUP), 5.0, 100, 100));
-    EXPECT_FALSE(w.Quits(Event(SDL_WINDOWEVENT), 5.0, 100, 100));
-}
-
-TEST(InputWatch, OnlyAMoveOfMoreThanAFewPixelsCounts) {
-    InputWatch w;
-    w.Begin(0.0, 100, 100);
-    const SDL_Event motion = Event(SDL_MOUSEMOTION);
-    // Windows appearing report the pointer where it is, or where they think it is.
-    EXPECT_FALSE(w.Quits(motion, 0.05, 400, 300));
-    EXPECT_FALSE(w.Quits(motion, 0.2, 400, 300));
-    const int slack = InputWatch::SLACK_PIXELS;
-    EXPECT_FALSE(w.Quits(motion, 2.0, 400 + slack, 300 - slack));
-    EXPECT_TRUE(w.Quits(motion, 2.1, 400 + slack + 1, 300));
-    EXPECT_TRUE(w.Quits(motion, 2.1, 400, 300 - slack - 1));
 }
 
 } // namespace
