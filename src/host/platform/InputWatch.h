@@ -7,6 +7,11 @@ union SDL_Event;
 // mouse button or wheel, or the pointer moving more than a few pixels from
 // where it rested. Windows appearing make the pointer "move" where it
 // stands; motion in the first moments only moves the resting place.
+//
+// A move is judged by where the event itself puts the pointer, never by
+// asking the pointer again: some X servers (Xvfb, and the VNC and RDP
+// servers that move the pointer through XTEST) keep answering such a
+// query with where the pointer was when the saver started.
 class InputWatch {
   public:
     enum { SLACK_PIXELS = 10 };
@@ -14,8 +19,9 @@ class InputWatch {
 
     // The pointer's desktop position when the saver started.
     void Begin(double now, int pointerX, int pointerY);
-    // pointerX, pointerY: the pointer's desktop position as the event left it.
-    bool Quits(const SDL_Event& event, double now, int pointerX, int pointerY);
+    // windowX, windowY: the desktop position of the top-left corner of the
+    // window a motion event came from (its x and y count from there).
+    bool Quits(const SDL_Event& event, double now, int windowX, int windowY);
 
   private:
     double startTime = 0.0;

@@ -152,7 +152,12 @@ bool SaverHost::HandleEvents() {
         }
         int x = 0, y = 0;
         if (e.type == SDL_MOUSEMOTION) {
-            SDL_GetGlobalMouseState(&x, &y);
+            // Only our windows report motion; one already gone places nothing.
+            SDL_Window* window = SDL_GetWindowFromID(e.motion.windowID);
+            if (window == nullptr) {
+                continue;
+            }
+            SDL_GetWindowPosition(window, &x, &y);
         }
         if (input.Quits(e, HostClock::Now(), x, y)) {
             quit = true;
