@@ -5,9 +5,11 @@
 #include "host/platform/MixerSound.h"
 #include "host/platform/Runners.h"
 #include "host/platform/SaverHost.h"
+#include "host/platform/XWindows.h"
 #include "maths/Misc.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <cstdio>
 
 namespace {
@@ -40,6 +42,14 @@ int RunWindow(const RunOptions& o) {
         MixerSound::Close();
         return 1;
     }
+    // Something may destroy the window under us (xdotool windowclose, a
+    // crashed window manager): that closes it like the close button does,
+    // where Xlib's default error handler would end the program with 1.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window.Window(), &info) && info.subsystem == SDL_SYSWM_X11) {
+        ForgiveXErrors(info.info.x11.window);
+    }
     alertParent = window.Window();
     SetAlertPresenter(ShowAlert);
     if (o.fullScreen) {
@@ -63,7 +73,7 @@ int RunWindow(const RunOptions& o) {
         const double interval = view.animationTimeInterval();
         double next = HostClock::Now();
         bool quit = false;
-        while (!quit && !QuitRequested()) {
+        while (!quit && !QuitRequested() && !DrawingWindowGone()) {
             SDL_Event e;
             while (SDL_PollEvent(&e)) {
                 if (e.type == SDL_QUIT ||
