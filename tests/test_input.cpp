@@ -243,7 +243,6 @@ class ProgramInputTest : public ::testing::Test {
         const double seconds = SecondsSince(since);
         EXPECT_EQ(status, 0) << what << ": " << saver.Output();
         std::printf("ended %.3f s after %s\n", seconds, what.c_str());
-        RecordProperty(what, std::to_string(seconds));
     }
     // A top-level window of the program's, mapped, by its title.
     Window FindWindow(const char* title) {
