@@ -26,7 +26,8 @@ TEST(VectorIntersection, ClosestPointsOfTheSegmentsWithinTheRadius) {
         {o, {0.4f, 0.4f, 0.4f}, {-5, 0, 0}, {5, 0, 0}, 100.0f, false},
         {{-5, 0, 0}, {5, 0, 0}, o, {0.4f, -0.4f, 0.3f}, 100.0f, false},
         {o, x10, {0, 1, 0}, {10, 1, 0}, 100.0f, false},
-        {o, x10, {0, 1, 0}, {10, 1.005f, 0}, 100.0f, false}, // denominator under 0.5
+        // Crossing at x = 5, but so nearly parallel that the denominator is 0.25.
+        {o, x10, {0, -0.025f, 0}, {10, 0.025f, 0}, 100.0f, false},
     };
     for (const Row& r : rows) {
         VECTOR3D meeting(-1, -1, -1);
