@@ -80,28 +80,30 @@ TEST_F(PopulationTest, BottlesStartInFrontOfTheViewerWithLoadedTypes) {
 }
 
 TEST_F(PopulationTest, TheStartFollowsTheRandomDrawsInOrder) {
-    Types(1);
-    settings.NUM_BOTTLES = 1;
+    Types(3);
+    settings.NUM_BOTTLES = 4;
     std::srand(5);
     ASSERT_TRUE(manager.Setup(&settings));
     std::srand(5);
-    int r[13];
-    for (int& v : r)
-        v = std::rand();
-    // r[0] picks the type; then pos (z, y, x), vel (z, y, x), angle, spin.
-    const ONEBOTTLE& b = manager.bottles[0];
-    EXPECT_EQ(b.pos.z, float(-(r[1] % 100) - 50));
-    EXPECT_EQ(b.pos.y, float(r[2] % 50 - 25));
-    EXPECT_EQ(b.pos.x, float(r[3] % 50 - 25));
-    EXPECT_EQ(b.vel.z, float(r[4] % 20 - 10));
-    EXPECT_EQ(b.vel.y, float(r[5] % 20 - 10));
-    EXPECT_EQ(b.vel.x, float(r[6] % 20 - 10));
-    EXPECT_EQ(b.angle.z, float(r[7] % 360));
-    EXPECT_EQ(b.angle.y, float(r[8] % 360));
-    EXPECT_EQ(b.angle.x, float(r[9] % 360));
-    EXPECT_EQ(b.spin.z, float(r[10] % 60 - 30));
-    EXPECT_EQ(b.spin.y, float(r[11] % 60 - 30));
-    EXPECT_EQ(b.spin.x, float(r[12] % 60 - 30));
+    // Per bottle: the pick among the switched-on types (all three, in
+    // catalogue order), then pos (z, y, x), vel (z, y, x), angle and spin.
+    for (int i = 0; i < 4; i++) {
+        int r[13];
+        for (int& v : r)
+            v = std::rand();
+        const ONEBOTTLE& b = manager.bottles[i];
+        EXPECT_EQ(b.info, &manager.types[r[0] % 3]) << "bottle " << i;
+        const VECTOR3D pos(float(r[3] % 50 - 25), float(r[2] % 50 - 25), float(-(r[1] % 100) - 50));
+        const VECTOR3D vel(float(r[6] % 20 - 10), float(r[5] % 20 - 10), float(r[4] % 20 - 10));
+        const VECTOR3D angle(float(r[9] % 360), float(r[8] % 360), float(r[7] % 360));
+        const VECTOR3D spin(float(r[12] % 60 - 30), float(r[11] % 60 - 30), float(r[10] % 60 - 30));
+        for (auto [got, want] :
+             {std::pair{b.pos, pos}, {b.vel, vel}, {b.angle, angle}, {b.spin, spin}}) {
+            EXPECT_EQ(got.x, want.x) << "bottle " << i;
+            EXPECT_EQ(got.y, want.y) << "bottle " << i;
+            EXPECT_EQ(got.z, want.z) << "bottle " << i;
+        }
+    }
 }
 
 TEST_F(PopulationTest, TypesLoadLazilyFromTheSelection) {
