@@ -114,8 +114,11 @@ TEST_F(FramePumpTest, APauseOverTwoSecondsCostsOneTick) {
 }
 
 TEST_F(FramePumpTest, AResizeRunsOnlyTheGLSetUpAgain) {
+    RGBA corner;
+    view->onFrameDrawn = [&] { corner = ReadPixel(0, 0); };
     Tick(0);
     ASSERT_TRUE(Tick(1.0 / 32));
+    EXPECT_EQ(corner, (RGBA{255, 255, 255, 0})) << "the colour background";
     SSMAIN* scene = view->ssMain;
     // A mark a fresh scene would not carry.
     scene->bannerTimer = 500.0f;
@@ -132,6 +135,7 @@ TEST_F(FramePumpTest, AResizeRunsOnlyTheGLSetUpAgain) {
     EXPECT_EQ(vp[3], 32);
     const auto projection = GetMatrix(GL_PROJECTION_MATRIX);
     EXPECT_NEAR(projection[5] / projection[0], 1.5, 1e-5) << "the perspective of the new size";
+    EXPECT_EQ(corner, (RGBA{0, 0, 0, 0})) << "the GL set-up clears to black";
 
     // Without a resize the viewport is left alone.
     glViewport(0, 0, 1, 1);
