@@ -85,7 +85,7 @@ TEST_F(BottleTypeTest, HeaderAlphaEnds) {
 TEST_F(BottleTypeTest, TriangleCentresAndBoundsFromTheScaledMesh) {
     fixtures::BottleSpec spec;
     brew::Ms3dVertex v;
-    const float points[][3] = {{0, 0, 0}, {3, 0, 0}, {0, 3, 0}, {0.2f, -0.5f, 0}, {0, 0.5f, 0}};
+    const float points[][3] = {{0, 0, 3}, {3, 0, 0}, {0, 3, 0}, {0.2f, -0.5f, 0}, {0, 0.5f, 0}};
     for (auto& p : points) {
         v.location[0] = p[0];
         v.location[1] = p[1];
@@ -104,7 +104,7 @@ TEST_F(BottleTypeTest, TriangleCentresAndBoundsFromTheScaledMesh) {
     ASSERT_EQ(info.numTris, 1);
     EXPECT_FLOAT_EQ(info.triCentres[0].x, 1.0f);
     EXPECT_FLOAT_EQ(info.triCentres[0].y, 1.0f);
-    EXPECT_FLOAT_EQ(info.triCentres[0].z, 0.0f);
+    EXPECT_FLOAT_EQ(info.triCentres[0].z, 1.0f);
     EXPECT_FLOAT_EQ(info.top, float(3.0 + 3.0 * -0.35));
     EXPECT_FLOAT_EQ(info.bottom, -0.5f);
     EXPECT_FLOAT_EQ(info.radius, 3.0f);

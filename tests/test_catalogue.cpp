@@ -116,42 +116,29 @@ TEST_F(CatalogueTest, SelectionTextSwitchesTypesOff) {
     std::snprintf(manager.types[0].fileName, BOTTLE_PATH_SIZE, "a.brew");
     std::snprintf(manager.types[1].fileName, BOTTLE_PATH_SIZE, "b.brew");
     std::snprintf(manager.types[2].fileName, BOTTLE_PATH_SIZE, "c.brew");
-    auto reset = [&] {
+    // Each text with the length it is given, and the indices left on.
+    const char all[] = "a.brew#b.brew#c.brew###";
+    struct Row {
+        const char* text;
+        int64_t length;
+        std::vector<int> on;
+    } rows[] = {
+        {"a.brew#b.brew###", 17, {2}},
+        {"##", 3, {0, 1, 2}},
+        {all, sizeof all, {0, 1, 2}},       // everything off switches everything on
+        {"#a.brew#", 9, {0, 1, 2}},         // a leading empty name ends the list
+        {"zzz.brew#b.brew", 16, {0, 1, 2}}, // unknown, and without its "#"
+        {"c.brew#a.brew#", 7, {0, 1}},      // the length bounds the reading
+        {nullptr, 0, {0, 1, 2}},
+    };
+    for (const Row& r : rows) {
         for (int i = 0; i < 3; i++)
             manager.types[i].selected = true;
-    };
-    auto selected = [&] {
-        return std::vector<int>(manager.selection, manager.selection + manager.numSelected);
-    };
-
-    const char two[] = "a.brew#b.brew###";
-    ASSERT_TRUE(manager.FindBottleSelection(two, sizeof two));
-    EXPECT_EQ(selected(), std::vector<int>({2}));
-
-    reset();
-    ASSERT_TRUE(manager.FindBottleSelection("##", 3));
-    EXPECT_EQ(selected(), std::vector<int>({0, 1, 2}));
-
-    reset(); // everything off switches everything back on
-    const char all[] = "a.brew#b.brew#c.brew###";
-    ASSERT_TRUE(manager.FindBottleSelection(all, sizeof all));
-    EXPECT_EQ(selected(), std::vector<int>({0, 1, 2}));
-
-    reset(); // a leading empty name ends the list
-    ASSERT_TRUE(manager.FindBottleSelection("#a.brew#", 9));
-    EXPECT_EQ(selected(), std::vector<int>({0, 1, 2}));
-
-    reset(); // a name without its "#" is ignored; unknown names change nothing
-    ASSERT_TRUE(manager.FindBottleSelection("zzz.brew#b.brew", 16));
-    EXPECT_EQ(selected(), std::vector<int>({0, 1, 2}));
-
-    reset(); // the length bounds the reading, not the terminator
-    ASSERT_TRUE(manager.FindBottleSelection("c.brew#a.brew#", 7));
-    EXPECT_EQ(selected(), std::vector<int>({0, 1}));
-
-    reset();
-    EXPECT_TRUE(manager.FindBottleSelection(nullptr, 0));
-    EXPECT_EQ(selected(), std::vector<int>({0, 1, 2}));
+        ASSERT_TRUE(manager.FindBottleSelection(r.text, r.length));
+        EXPECT_EQ(std::vector<int>(manager.selection, manager.selection + manager.numSelected),
+                  r.on)
+            << (r.text != nullptr ? r.text : "(none)");
+    }
 }
 
 TEST_F(CatalogueTest, LongSelectionNamesMatchWholeOrNotAtAll) {

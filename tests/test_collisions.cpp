@@ -6,40 +6,39 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-TEST(VectorIntersection, ClosestPointsWithinTheRadius) {
-    const VECTOR3D a1(0, 0, 0), a2(10, 0, 0), b1(5, -5, 1), b2(5, 5, 1);
+TEST(VectorIntersection, ClosestPointsOfTheSegmentsWithinTheRadius) {
+    const VECTOR3D o(0, 0, 0), x10(10, 0, 0);
+    struct Row {
+        VECTOR3D p1, p2, p3, p4;
+        float radius;
+        bool touch;
+    } rows[] = {
+        {o, x10, {5, -5, 1}, {5, 5, 1}, 2.0f, true},
+        {o, x10, {5, -5, 1}, {5, 5, 1}, 1.0f, true}, // exactly at the radius
+        {o, x10, {5, -5, 1}, {5, 5, 1}, 0.9f, false},
+        // Only the first segment's box is widened, by half the radius.
+        {o, x10, {11.5f, -5, 1}, {11.5f, 5, 1}, 4.0f, true},
+        {{11.5f, -5, 1}, {11.5f, 5, 1}, o, x10, 4.0f, false},
+        {o, x10, {12.5f, -5, 1}, {12.5f, 5, 1}, 4.0f, false},
+        {o, x10, {5, 2, 1}, {5, 12, 1}, 100.0f, false}, // beyond the second segment's end
+        // Axes shorter than 0.5 in every coordinate, and parallel ones.
+        {o, o, o, o, 100.0f, false},
+        {o, {0.4f, 0.4f, 0.4f}, {-5, 0, 0}, {5, 0, 0}, 100.0f, false},
+        {{-5, 0, 0}, {5, 0, 0}, o, {0.4f, -0.4f, 0.3f}, 100.0f, false},
+        {o, x10, {0, 1, 0}, {10, 1, 0}, 100.0f, false},
+        // Crossing at x = 5, but so nearly parallel that the denominator is 0.25.
+        {o, x10, {0, -0.025f, 0}, {10, 0.025f, 0}, 100.0f, false},
+    };
+    for (const Row& r : rows) {
+        VECTOR3D meeting(-1, -1, -1);
+        EXPECT_EQ(VectorIntersection(r.p1, r.p2, r.p3, r.p4, &meeting, r.radius), r.touch)
+            << r.p3.x << "," << r.p3.y << " radius " << r.radius;
+    }
     VECTOR3D meeting;
-    EXPECT_TRUE(VectorIntersection(a1, a2, b1, b2, &meeting, 2.0f));
+    ASSERT_TRUE(VectorIntersection(o, x10, {5, -5, 1}, {5, 5, 1}, &meeting, 2.0f));
     EXPECT_FLOAT_EQ(meeting.x, 5.0f);
     EXPECT_FLOAT_EQ(meeting.y, 0.0f);
     EXPECT_FLOAT_EQ(meeting.z, 0.5f);
-    EXPECT_FALSE(VectorIntersection(a1, a2, b1, b2, nullptr, 0.9f));
-    // Exactly at the radius still touches.
-    EXPECT_TRUE(VectorIntersection(a1, a2, b1, b2, nullptr, 1.0f));
-}
-
-TEST(VectorIntersection, OnlyTheFirstSegmentsBoxIsWidened) {
-    const VECTOR3D a1(0, 0, 0), a2(10, 0, 0), b1(11.5f, -5, 1), b2(11.5f, 5, 1);
-    EXPECT_TRUE(VectorIntersection(a1, a2, b1, b2, nullptr, 4.0f));
-    EXPECT_FALSE(VectorIntersection(b1, b2, a1, a2, nullptr, 4.0f));
-    // Beyond the widening the closest point is off the first segment.
-    const VECTOR3D c1(12.5f, -5, 1), c2(12.5f, 5, 1);
-    EXPECT_FALSE(VectorIntersection(a1, a2, c1, c2, nullptr, 4.0f));
-}
-
-TEST(VectorIntersection, ShortAndParallelAxesNeverTouch) {
-    const VECTOR3D zero(0, 0, 0);
-    EXPECT_FALSE(VectorIntersection(zero, zero, zero, zero, nullptr, 100.0f));
-    EXPECT_FALSE(VectorIntersection(VECTOR3D(0, 0, 0), VECTOR3D(0.4f, 0.4f, 0.4f),
-                                    VECTOR3D(-5, 0, 0), VECTOR3D(5, 0, 0), nullptr, 100.0f));
-    EXPECT_FALSE(VectorIntersection(VECTOR3D(-5, 0, 0), VECTOR3D(5, 0, 0), VECTOR3D(0, 0, 0),
-                                    VECTOR3D(0.4f, -0.4f, 0.3f), nullptr, 100.0f));
-    // Parallel, one unit apart.
-    EXPECT_FALSE(VectorIntersection(VECTOR3D(0, 0, 0), VECTOR3D(10, 0, 0), VECTOR3D(0, 1, 0),
-                                    VECTOR3D(10, 1, 0), nullptr, 100.0f));
-    // Nearly parallel: the denominator stays under 0.5.
-    EXPECT_FALSE(VectorIntersection(VECTOR3D(0, 0, 0), VECTOR3D(10, 0, 0), VECTOR3D(0, 1, 0),
-                                    VECTOR3D(10, 1.005f, 0), nullptr, 100.0f));
 }
 
 namespace {
@@ -54,87 +53,102 @@ class CollisionTest : public ::testing::Test {
         for (int i = 0; i < 2; i++)
             manager.bottles[i].info = &type;
         // A standing bottle and a lying one whose axes cross.
-        ONEBOTTLE& a = manager.bottles[0];
-        ONEBOTTLE& b = manager.bottles[1];
-        a.pos = VECTOR3D(0, 0, -100);
-        a.top = VECTOR3D(0, 5, 0);
-        a.bottom = VECTOR3D(0, -5, 0);
-        b.pos = VECTOR3D(3, 4, -100);
-        b.top = VECTOR3D(5, 0, 0);
-        b.bottom = VECTOR3D(-5, 0, 0);
-        std::srand(99);
+        Set(0, VECTOR3D(0, 0, -100), VECTOR3D(0, 5, 0));
+        Set(1, VECTOR3D(3, 4, -100), VECTOR3D(5, 0, 0));
+    }
+    void Set(int i, VECTOR3D pos, VECTOR3D halfAxis) {
+        ONEBOTTLE& b = manager.bottles[i];
+        b.pos = pos;
+        b.top = halfAxis;
+        b.bottom = VECTOR3D(-halfAxis.x, -halfAxis.y, -halfAxis.z);
+    }
+    // Replays the draws of one response from the seed's sequence: speed of
+    // the first bottle, of the second, a spin (z, y, x) for each, and the
+    // clink's pick of a recording when sound is on.
+    struct Response {
+        float speed[2];
+        VECTOR3D spin[2];
+    };
+    Response Draws() const {
+        Response r;
+        r.speed[0] = float(std::rand() % 15 + 2);
+        r.speed[1] = float(std::rand() % 15 + 2);
+        for (VECTOR3D& s : r.spin) {
+            s.z = float(std::rand() % 60 - 30);
+            s.y = float(std::rand() % 60 - 30);
+            s.x = float(std::rand() % 60 - 30);
+        }
+        if (manager.playSound)
+            std::rand();
+        return r;
+    }
+    void ExpectMoving(int i, VECTOR3D direction, float speed, VECTOR3D spin) {
+        const ONEBOTTLE& b = manager.bottles[i];
+        EXPECT_NEAR(b.vel.x, direction.x * speed, 1e-4) << "bottle " << i;
+        EXPECT_NEAR(b.vel.y, direction.y * speed, 1e-4) << "bottle " << i;
+        EXPECT_NEAR(b.vel.z, direction.z * speed, 1e-4) << "bottle " << i;
+        EXPECT_EQ(b.spin.x, spin.x) << "bottle " << i;
+        EXPECT_EQ(b.spin.y, spin.y) << "bottle " << i;
+        EXPECT_EQ(b.spin.z, spin.z) << "bottle " << i;
     }
     SoundCounter sounds;
     BOTTLEINFO type;
     MAINCLASS manager;
 };
 
-void ExpectAlong(VECTOR3D v, float x, float y, float z) {
-    const float speed = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    EXPECT_GE(speed, 2.0f - 1e-4);
-    EXPECT_LE(speed, 16.0f + 1e-4);
-    EXPECT_NEAR(v.x / speed, x, 1e-5);
-    EXPECT_NEAR(v.y / speed, y, 1e-5);
-    EXPECT_NEAR(v.z / speed, z, 1e-5);
-}
-
 } // namespace
 
-TEST_F(CollisionTest, TouchingBottlesAreSentApartAlongTheLineBetweenThem) {
+TEST_F(CollisionTest, TouchingBottlesAreSentApartOncePerOrderOfThePair) {
+    // The pair touches both ways round: two responses, two clinks; the
+    // second (bottle 1 first) decides the result.
+    std::srand(7);
     manager.CheckCollisions();
-    ExpectAlong(manager.bottles[0].vel, -0.6f, -0.8f, 0);
-    ExpectAlong(manager.bottles[1].vel, 0.6f, 0.8f, 0);
+    const int after = std::rand();
+    std::srand(7);
+    Draws();
+    const Response second = Draws();
+    EXPECT_EQ(after, std::rand()) << "eighteen draws, no more";
+    ExpectMoving(1, VECTOR3D(0.6f, 0.8f, 0), second.speed[0], second.spin[0]);
+    ExpectMoving(0, VECTOR3D(-0.6f, -0.8f, 0), second.speed[1], second.spin[1]);
     EXPECT_EQ(manager.bottles[0].pos.x, 0.0f) << "positions are not changed";
-    // Both orders of the pair touch, so two responses and two clinks.
     EXPECT_EQ(sounds.played.size(), 2u);
-    EXPECT_GE(manager.bottles[0].spin.x, -30.0f);
-    EXPECT_LE(manager.bottles[0].spin.x, 29.0f);
 }
 
-TEST_F(CollisionTest, ResponseDrawsSpeedsThenSpinsInOrder) {
-    // Replay the draws by hand: speed i, speed j, spin i (z, y, x), spin j, clink,
-    // then the same for the pair seen the other way round.
-    std::srand(7);
+TEST_F(CollisionTest, APairThatTouchesOneWayRoundRespondsOnce) {
+    // Bottle 0's axis runs 0..10 along x, bottle 1's crosses at x = 11.5:
+    // inside the first box widened by half the radius, not the other way.
+    type.radius = 2.0f;
+    Set(0, VECTOR3D(5, 0, -100), VECTOR3D(-5, 0, 0));
+    Set(1, VECTOR3D(11.5f, 0, -99), VECTOR3D(0, -5, 0));
     manager.playSound = false;
+    std::srand(3);
     manager.CheckCollisions();
-    std::srand(7);
-    int r[16];
-    for (int& v : r)
-        v = std::rand();
-    // Second visit (j = 0 as the first bottle): bottle 1 gets r[8], bottle 0 r[9].
-    const ONEBOTTLE& a = manager.bottles[0];
-    const ONEBOTTLE& b = manager.bottles[1];
-    EXPECT_NEAR(std::hypot(b.vel.x, b.vel.y), float(r[8] % 15 + 2), 1e-4);
-    EXPECT_NEAR(std::hypot(a.vel.x, a.vel.y), float(r[9] % 15 + 2), 1e-4);
-    EXPECT_EQ(b.spin.z, float(r[10] % 60 - 30));
-    EXPECT_EQ(b.spin.y, float(r[11] % 60 - 30));
-    EXPECT_EQ(b.spin.x, float(r[12] % 60 - 30));
-    EXPECT_EQ(a.spin.z, float(r[13] % 60 - 30));
-    EXPECT_EQ(a.spin.x, float(r[15] % 60 - 30));
+    std::srand(3);
+    const Response r = Draws();
+    VECTOR3D away(-6.5f, 0, -1);
+    away.Normalize();
+    ExpectMoving(0, away, r.speed[0], r.spin[0]);
+    ExpectMoving(1, VECTOR3D(-away.x, -away.y, -away.z), r.speed[1], r.spin[1]);
     EXPECT_TRUE(sounds.played.empty());
 }
 
-TEST_F(CollisionTest, NoTestWithoutAxesOrWithOneBottle) {
-    // Straight after set-up no bottle has moved: every axis is a point.
-    for (int i = 0; i < 2; i++) {
-        manager.bottles[i].top = VECTOR3D(0, 0, 0);
-        manager.bottles[i].bottom = VECTOR3D(0, 0, 0);
-        manager.bottles[i].vel = VECTOR3D(1, 1, 1);
-    }
-    manager.CheckCollisions();
-    EXPECT_EQ(manager.bottles[0].vel.x, 1.0f);
-
-    EXPECT_TRUE(sounds.played.empty());
-}
-
-TEST_F(CollisionTest, OneBottleOrSwitchedOffTestsNothing) {
+TEST_F(CollisionTest, NothingIsTestedWithoutAxesOneBottleOrTheSwitch) {
+    auto untouched = [&](const char* what) {
+        for (int i = 0; i < 2; i++)
+            manager.bottles[i].vel = VECTOR3D(1, 1, 1);
+        manager.CheckCollisions();
+        EXPECT_EQ(manager.bottles[0].vel.x, 1.0f) << what;
+        EXPECT_EQ(manager.bottles[1].vel.x, 1.0f) << what;
+        EXPECT_TRUE(sounds.played.empty()) << what;
+    };
     manager.numBottles = 1;
-    manager.CheckCollisions();
-    EXPECT_EQ(manager.bottles[0].vel.x, 0.0f);
-    EXPECT_TRUE(sounds.played.empty());
-
+    untouched("one bottle");
     manager.numBottles = 2;
     manager.checkCollisions = false;
-    manager.CheckCollisions();
-    EXPECT_TRUE(sounds.played.empty());
+    untouched("switched off");
+    manager.checkCollisions = true;
+    // Straight after set-up no bottle has moved: every axis is a point.
+    Set(0, VECTOR3D(0, 0, -100), VECTOR3D(0, 0, 0));
+    Set(1, VECTOR3D(0, 0, -100), VECTOR3D(0, 0, 0));
+    untouched("no axes");
 }

@@ -22,64 +22,41 @@ class FrustumTest : public GLFixture {
     FRUSTUM frustum;
 };
 
-const double kHalf = std::tan(22.5 * 3.141592653589793 / 180.0); // tan of half the 45 degrees
-
 } // namespace
 
-TEST_F(FrustumTest, NearAndFarPlanesOfTheScenePerspective) {
-    Perspective(4.0 / 3.0);
-    frustum.ExtractFrustumFaster();
-    const float expectedNear[4] = {0, 0, -1, -1};
-    const float expectedFar[4] = {0, 0, 1, 250};
-    for (int k = 0; k < 4; k++) {
-        EXPECT_NEAR(frustum.planes[FRUSTUM::NEAR_PLANE][k], expectedNear[k], 1e-4) << k;
-        EXPECT_NEAR(frustum.planes[FRUSTUM::FAR_PLANE][k], expectedFar[k], 2e-2) << k;
-    }
-}
-
-TEST_F(FrustumTest, SidePlanesAreInTheirOrderAndFaceInwards) {
-    const double aspect = 16.0 / 9.0;
+TEST_F(FrustumTest, SixUnitPlanesInTheirOrderFacingInwards) {
+    // The planes of a 45 degree perspective worked out by hand: a side plane
+    // through the eye with the inward normal (-cos, 0, -sin) of its half angle
+    // (right), and so on; near z = -1 and far z = -250.
+    const double aspect = 16.0 / 9.0, t = std::tan(22.5 * M_PI / 180);
+    const double hx = std::atan(t * aspect), hy = std::atan(t);
+    const double expected[6][4] = {{-std::cos(hx), 0, -std::sin(hx), 0},
+                                   {std::cos(hx), 0, -std::sin(hx), 0},
+                                   {0, std::cos(hy), -std::sin(hy), 0},
+                                   {0, -std::cos(hy), -std::sin(hy), 0},
+                                   {0, 0, 1, 250},
+                                   {0, 0, -1, -1}};
     Perspective(aspect);
     frustum.ExtractFrustumFaster();
-
-    // Points on the edges of the view at depth 100.
-    const float depth = 100.0f;
-    const float xEdge = float(depth * kHalf * aspect);
-    const float yEdge = float(depth * kHalf);
-    EXPECT_NEAR(Distance(FRUSTUM::RIGHT, VECTOR3D(xEdge, 0, -depth)), 0, 1e-3);
-    EXPECT_NEAR(Distance(FRUSTUM::LEFT, VECTOR3D(-xEdge, 0, -depth)), 0, 1e-3);
-    EXPECT_NEAR(Distance(FRUSTUM::BOTTOM, VECTOR3D(0, -yEdge, -depth)), 0, 1e-3);
-    EXPECT_NEAR(Distance(FRUSTUM::TOP, VECTOR3D(0, yEdge, -depth)), 0, 1e-3);
-
-    // The right plane's normal points to -x, the top plane's to -y, and so on.
-    EXPECT_LT(frustum.planes[FRUSTUM::RIGHT][0], 0.0f);
-    EXPECT_GT(frustum.planes[FRUSTUM::LEFT][0], 0.0f);
-    EXPECT_GT(frustum.planes[FRUSTUM::BOTTOM][1], 0.0f);
-    EXPECT_LT(frustum.planes[FRUSTUM::TOP][1], 0.0f);
-
-    for (int p = 0; p < 6; p++) {
-        const float* q = frustum.planes[p];
-        EXPECT_NEAR(std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2]), 1.0, 1e-5) << p;
-        EXPECT_GT(Distance(p, VECTOR3D(0, 0, -50)), 0.0f) << "centre of the view is inside " << p;
-    }
+    for (int p = 0; p < 6; p++)
+        for (int k = 0; k < 4; k++)
+            EXPECT_NEAR(frustum.planes[p][k], expected[p][k], p == FRUSTUM::FAR_PLANE ? 2e-2 : 1e-4)
+                << "plane " << p << " value " << k;
 }
 
-TEST_F(FrustumTest, PlanesFollowTheModelViewMatrix) {
+TEST_F(FrustumTest, PlanesFollowTheModelViewAndOnlyTheSymmetricProjectionTerms) {
     Perspective(1.0);
     glTranslatef(0.0f, 0.0f, -10.0f);
     frustum.ExtractFrustumFaster();
     // The origin of model space sits 10 units in front of the eye.
     EXPECT_NEAR(Distance(FRUSTUM::NEAR_PLANE, VECTOR3D(0, 0, 0)), 9.0f, 1e-3);
     EXPECT_NEAR(Distance(FRUSTUM::FAR_PLANE, VECTOR3D(0, 0, 0)), 240.0f, 0.1);
-}
 
-TEST_F(FrustumTest, ReadsOnlyTheSymmetricProjectionTerms) {
     // An off-centre projection adds elements 8 and 9; the extraction takes
     // them as zero and so gives the planes of the centred projection.
-    Perspective(1.0);
+    glLoadIdentity();
     frustum.ExtractFrustumFaster();
-    FRUSTUM centred = frustum;
-
+    const FRUSTUM centred = frustum;
     glMatrixMode(GL_PROJECTION);
     GLfloat p[16];
     glGetFloatv(GL_PROJECTION_MATRIX, p);
@@ -94,40 +71,37 @@ TEST_F(FrustumTest, ReadsOnlyTheSymmetricProjectionTerms) {
             EXPECT_EQ(frustum.planes[i][k], centred.planes[i][k]) << i << "," << k;
 }
 
-TEST_F(FrustumTest, CheckFrustumHitScansNearToRight) {
+TEST_F(FrustumTest, TheHighestPlaneWithinTheRadiusWins) {
     Perspective(4.0 / 3.0);
     frustum.ExtractFrustumFaster();
+    struct Row {
+        VECTOR3D point;
+        float radius;
+        int plane;
+    } rows[] = {
+        {{0, 0, -100}, 2.5f, -1},
+        {{0, 0, -0.5f}, 2.5f, FRUSTUM::NEAR_PLANE},
+        {{0, 0, -249}, 2.5f, FRUSTUM::FAR_PLANE},
+        {{0, 0, -300}, 0.0f, FRUSTUM::FAR_PLANE},
+        {{-50, 0, -0.5f}, 2.5f, FRUSTUM::NEAR_PLANE}, // near and left
+        {{-100, 0, -50}, 2.5f, FRUSTUM::LEFT},
+        {{100, 100, -50}, 2.5f, FRUSTUM::TOP},      // top and right
+        {{-100, -100, -50}, 2.5f, FRUSTUM::BOTTOM}, // bottom and left
+        {{100, 0, -50}, 2.5f, FRUSTUM::RIGHT},
+        {{1000, 0, -300}, 2.5f, FRUSTUM::FAR_PLANE}, // far and right
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(frustum.CheckFrustumHit(r.point, r.radius), r.plane)
+            << r.point.x << "," << r.point.y << "," << r.point.z;
 
-    EXPECT_EQ(frustum.CheckFrustumHit(VECTOR3D(0, 0, -100), 2.5f), -1);
-    EXPECT_EQ(frustum.CheckFrustumHit(VECTOR3D(0, 0, -0.5f), 2.5f), FRUSTUM::NEAR_PLANE);
-    EXPECT_EQ(frustum.CheckFrustumHit(VECTOR3D(0, 0, -249), 2.5f), FRUSTUM::FAR_PLANE);
-    EXPECT_EQ(frustum.CheckFrustumHit(VECTOR3D(0, 0, -300), 0.0f), FRUSTUM::FAR_PLANE);
-
-    // Beyond the near plane and the left plane at once: near wins.
-    EXPECT_EQ(frustum.CheckFrustumHit(VECTOR3D(-50, 0, -0.5f), 2.5f), FRUSTUM::NEAR_PLANE);
-    // Beyond the left plane only.
-    EXPECT_EQ(frustum.CheckFrustumHit(VECTOR3D(-100, 0, -50), 2.5f), FRUSTUM::LEFT);
-    // Top and right at once: top wins; bottom and left: bottom wins.
-    EXPECT_EQ(frustum.CheckFrustumHit(VECTOR3D(100, 100, -50), 2.5f), FRUSTUM::TOP);
-    EXPECT_EQ(frustum.CheckFrustumHit(VECTOR3D(-100, -100, -50), 2.5f), FRUSTUM::BOTTOM);
-    EXPECT_EQ(frustum.CheckFrustumHit(VECTOR3D(100, 0, -50), 2.5f), FRUSTUM::RIGHT);
-    // Far and right at once: far wins.
-    EXPECT_EQ(frustum.CheckFrustumHit(VECTOR3D(1000, 0, -300), 2.5f), FRUSTUM::FAR_PLANE);
-}
-
-TEST_F(FrustumTest, RadiusWidensTheHitZone) {
-    Perspective(1.0);
-    frustum.ExtractFrustumFaster();
-    const float depth = 50.0f;
-    const float xEdge = float(depth * kHalf);
-    // 1 unit inside the right wall, measured along its normal.
+    // 1 unit inside the right wall: within a radius of 1, not of a hair less.
     const float inside = 1.0f / std::fabs(frustum.planes[FRUSTUM::RIGHT][0]);
-    const VECTOR3D p(xEdge - inside, 0, -depth);
+    const float edge = float(50 * std::tan(22.5 * M_PI / 180) * 4 / 3);
+    const VECTOR3D p(edge - inside, 0, -50);
     const float d = Distance(FRUSTUM::RIGHT, p);
     ASSERT_NEAR(d, 1.0f, 1e-3);
     EXPECT_EQ(frustum.CheckFrustumHit(p, d - 0.01f), -1);
     EXPECT_EQ(frustum.CheckFrustumHit(p, d), FRUSTUM::RIGHT);
-    EXPECT_EQ(frustum.CheckFrustumHit(p, 0.0f), -1);
 
     // With a radius of 0 a point on a plane counts, one just inside does not.
     FRUSTUM flat;

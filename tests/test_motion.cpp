@@ -8,9 +8,19 @@
 #include <cstdlib>
 
 // The motion step on a real frustum: straight lines, rebounds from every
-// side, the depth band, new spins and clinks at changes of side.
+// side and from the depth band with their random draws in order, new spins
+// and clinks at changes of side, and the turn of the axis and the triangles.
 
 namespace {
+
+bool Same(VECTOR3D a, VECTOR3D b) {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+// The next random number as the step uses it: rand() % n as a float.
+float Next(int n) {
+    return float(std::rand() % n);
+}
 
 class MotionTest : public GLFixture {
   protected:
@@ -25,26 +35,21 @@ class MotionTest : public GLFixture {
         manager.bottleScale = 0.5f; // rebound radius 5
         manager.playSound = true;
         manager.numBottles = 1;
-        // A type with a vertical axis and no mesh to turn.
+        // A type with a vertical axis and three triangles along z.
         type.top = 4.0f;
         type.bottom = -4.0f;
-        type.radius = 1.0f;
-        type.loaded = true;
-        sounds.missing.clear();
+        type.numTris = 3;
+        type.triCentres = new VECTOR3D[3]{{0, 0, 1}, {0, 2, -3}, {5, 0, 0}};
         SetupSounds("/res/", 255);
-        std::srand(1234);
     }
     ONEBOTTLE Bottle(VECTOR3D pos, VECTOR3D vel) {
         ONEBOTTLE b;
-        b.info = &type;
+        b.Load(&type);
         b.pos = pos;
         b.vel = vel;
+        b.angle = VECTOR3D(0, 0, 0);
         b.spin = VECTOR3D(5, 6, 7);
         return b;
-    }
-    float Distance(int plane, VECTOR3D p) const {
-        const float* q = manager.frustum.planes[plane];
-        return q[0] * p.x + q[1] * p.y + q[2] * p.z + q[3];
     }
 
     SoundCounter sounds;
@@ -52,144 +57,157 @@ class MotionTest : public GLFixture {
     MAINCLASS manager;
 };
 
-bool Same(VECTOR3D a, VECTOR3D b) {
-    return a.x == b.x && a.y == b.y && a.z == b.z;
-}
+// Points 1 unit inside each side at depth 100, and the depth limits.
+const float kHalfH = 100.0f * float(std::tan(22.5 * M_PI / 180)), kHalfW = kHalfH * 4 / 3;
 
 } // namespace
 
 TEST_F(MotionTest, FarFromEverySideABottleKeepsItsCourse) {
     ONEBOTTLE b = Bottle(VECTOR3D(0, 0, -100), VECTOR3D(3, -2, 1));
-    b.lastPlane = -1;
     const float dt = 1.0f / 35;
     for (int frame = 0; frame < 35; frame++) {
         const VECTOR3D before = b.pos;
         b.Move(dt, &manager);
-        EXPECT_FLOAT_EQ(b.pos.x, before.x + dt * 3);
-        EXPECT_FLOAT_EQ(b.pos.y, before.y + dt * -2);
-        EXPECT_FLOAT_EQ(b.pos.z, before.z + dt * 1);
+        EXPECT_EQ(b.pos.x, before.x + dt * 3);
+        EXPECT_EQ(b.pos.z, before.z + dt * 1);
     }
     EXPECT_TRUE(Same(b.vel, VECTOR3D(3, -2, 1)));
     EXPECT_TRUE(Same(b.spin, VECTOR3D(5, 6, 7)));
     EXPECT_NEAR(b.angle.x, 5.0f, 1e-4);
     EXPECT_NEAR(b.angle.z, 7.0f, 1e-4);
     EXPECT_TRUE(sounds.played.empty());
-    // The axis keeps its length whatever the turn.
-    const float axisLength =
-        std::hypot(b.top.x - b.bottom.x, b.top.y - b.bottom.y, b.top.z - b.bottom.z);
-    EXPECT_NEAR(axisLength, 8.0f, 1e-4);
 }
 
-TEST_F(MotionTest, EverySideSendsTheBottleBackInside) {
-    // Points on each side, 1 unit inside it, at depth 100.
-    const float depth = 100.0f, halfH = depth * float(std::tan(22.5 * M_PI / 180));
-    const float halfW = halfH * 4.0f / 3.0f;
-    struct Case {
+TEST_F(MotionTest, ReboundsReplaceOneComponentWithDrawsInOrder) {
+    // For each place: the side it is near, then the draws the step makes in
+    // order: the side's new speed, a new spin (z, y, x: the side changed from
+    // none) with its clink, and the depth limits' speed last.
+    struct Row {
         VECTOR3D pos;
         int plane;
-    } cases[] = {
-        {VECTOR3D(halfW - 1, 0, -depth), FRUSTUM::RIGHT},
-        {VECTOR3D(-halfW + 1, 0, -depth), FRUSTUM::LEFT},
-        {VECTOR3D(0, -halfH + 1, -depth), FRUSTUM::BOTTOM},
-        {VECTOR3D(0, halfH - 1, -depth), FRUSTUM::TOP},
+    } rows[] = {
+        {VECTOR3D(kHalfW - 1, 0, -100), FRUSTUM::RIGHT},
+        {VECTOR3D(-kHalfW + 1, 0, -100), FRUSTUM::LEFT},
+        {VECTOR3D(0, -kHalfH + 1, -100), FRUSTUM::BOTTOM},
+        {VECTOR3D(0, kHalfH - 1, -100), FRUSTUM::TOP},
         {VECTOR3D(0, 0, -248), FRUSTUM::FAR_PLANE},
         {VECTOR3D(0, 0, -3), FRUSTUM::NEAR_PLANE},
+        {VECTOR3D(-30, 0, -2), FRUSTUM::NEAR_PLANE}, // near and left: near wins
+        {VECTOR3D(0, 0, -39), -1},                   // too close, no side
+        {VECTOR3D(0, 0, -201), -1},                  // too far, no side
     };
-    for (const Case& c : cases) {
-        for (int trial = 0; trial < 30; trial++) {
-            ONEBOTTLE b = Bottle(c.pos, VECTOR3D(0, 0, 0));
+    for (const Row& r : rows) {
+        for (unsigned seed = 1; seed <= 40; seed++) {
+            ONEBOTTLE b = Bottle(r.pos, VECTOR3D(0.5f, 0.25f, 0.125f));
+            std::srand(seed);
             b.Move(0.0, &manager);
-            ASSERT_EQ(b.lastPlane, c.plane);
-            const float v[3] = {b.vel.x, b.vel.y, b.vel.z};
-            const int axis = c.plane / 2;
-            const bool positive = c.plane == FRUSTUM::LEFT || c.plane == FRUSTUM::BOTTOM ||
-                                  c.plane == FRUSTUM::FAR_PLANE;
-            const float low = positive ? 2.0f : -11.0f, high = positive ? 11.0f : -2.0f;
-            if (c.plane == FRUSTUM::FAR_PLANE) {
-                // Far beyond -200 the depth limit then draws 1 to 10.
-                EXPECT_GE(v[axis], 1.0f);
-                EXPECT_LE(v[axis], 11.0f);
-            } else if (c.plane == FRUSTUM::NEAR_PLANE) {
-                EXPECT_GE(v[axis], -11.0f); // the depth limit draws again, same range
-                EXPECT_LE(v[axis], -2.0f);
-            } else {
-                EXPECT_GE(v[axis], low) << c.plane;
-                EXPECT_LE(v[axis], high) << c.plane;
+            const int after = std::rand();
+
+            std::srand(seed);
+            VECTOR3D vel(0.5f, 0.25f, 0.125f), spin(5, 6, 7);
+            switch (r.plane) {
+            case FRUSTUM::RIGHT:
+                vel.x = -Next(10) - 2;
+                break;
+            case FRUSTUM::LEFT:
+                vel.x = Next(10) + 2;
+                break;
+            case FRUSTUM::BOTTOM:
+                vel.y = Next(10) + 2;
+                break;
+            case FRUSTUM::TOP:
+                vel.y = -Next(10) - 2;
+                break;
+            case FRUSTUM::FAR_PLANE:
+                vel.z = Next(10) + 2;
+                break;
+            case FRUSTUM::NEAR_PLANE:
+                vel.z = -Next(10) - 2;
+                break;
             }
-            for (int k = 0; k < 3; k++) {
-                if (k != axis) {
-                    EXPECT_EQ(v[k], 0.0f) << "only the component towards the side changes";
-                }
+            if (r.plane != -1) {
+                spin.z = Next(60) - 30;
+                spin.y = Next(60) - 30;
+                spin.x = Next(60) - 30;
+                std::rand(); // the clink picks its recording
             }
+            if (r.pos.z > -40)
+                vel.z = -Next(10) - 2;
+            if (r.pos.z < -200)
+                vel.z = Next(10) + 1;
+            ASSERT_EQ(b.lastPlane, r.plane);
+            EXPECT_TRUE(Same(b.vel, vel)) << "plane " << r.plane << " seed " << seed << ": "
+                                          << b.vel.x << "," << b.vel.y << "," << b.vel.z;
+            EXPECT_TRUE(Same(b.spin, spin)) << "plane " << r.plane << " seed " << seed << ": "
+                                            << b.spin.x << "," << b.spin.y << "," << b.spin.z;
+            EXPECT_EQ(after, std::rand()) << "no more and no fewer draws, plane " << r.plane;
         }
     }
 }
 
 TEST_F(MotionTest, NewSpinAndClinkOnlyWhenTheSideChanges) {
-    const float depth = 100.0f, halfW = depth * float(std::tan(22.5 * M_PI / 180)) * 4 / 3;
-    ONEBOTTLE b = Bottle(VECTOR3D(halfW - 1, 0, -depth), VECTOR3D(0, 0, 0));
-    int spinChanges = 0, framesAtWall = 0;
+    ONEBOTTLE b = Bottle(VECTOR3D(kHalfW - 1, 0, -100), VECTOR3D(0, 0, 0));
+    std::srand(1234);
+    int spinChanges = 0, framesAtWall = 0, previous = -1;
     VECTOR3D spin = b.spin;
-    int previous = -1;
-    for (int frame = 0; frame < 400; frame++) {
+    for (int frame = 0; frame < 400 && !(b.lastPlane == -1 && framesAtWall > 0); frame++) {
         b.Move(1.0 / 35, &manager);
         if (!Same(spin, b.spin)) {
             spinChanges++;
-            EXPECT_NE(b.lastPlane, previous)
-                << "spin changed without a change of side, frame " << frame;
+            EXPECT_NE(b.lastPlane, previous) << "new spin without a change of side, " << frame;
         }
-        if (b.lastPlane == FRUSTUM::RIGHT) {
-            framesAtWall++;
-            EXPECT_LE(b.vel.x, -2.0f);
-            EXPECT_GE(b.vel.x, -11.0f);
-        }
+        framesAtWall += b.lastPlane == FRUSTUM::RIGHT;
         spin = b.spin;
         previous = b.lastPlane;
-        if (b.lastPlane == -1 && framesAtWall > 0)
-            break;
     }
     EXPECT_GT(framesAtWall, 1) << "it takes several frames to leave the wall's reach";
     EXPECT_EQ(spinChanges, 2) << "on arrival and on leaving";
     EXPECT_EQ(sounds.played.size(), 2u);
+
+    // With five bottles the sides are silent; without sound too.
+    for (auto [bottles, sound, clinks] : {std::tuple{5, true, 0u}, {4, true, 1u}, {4, false, 0u}}) {
+        sounds.played.clear();
+        manager.numBottles = bottles;
+        manager.playSound = sound;
+        ONEBOTTLE near = Bottle(VECTOR3D(0, 0, -3), VECTOR3D(0, 0, 0));
+        near.Move(1.0 / 35, &manager);
+        EXPECT_EQ(sounds.played.size(), clinks) << bottles << " bottles, sound " << sound;
+    }
 }
 
-TEST_F(MotionTest, FiveBottlesReboundSilently) {
-    manager.numBottles = 5;
-    ONEBOTTLE b = Bottle(VECTOR3D(0, 0, -3), VECTOR3D(0, 0, 0));
-    b.Move(1.0 / 35, &manager);
-    EXPECT_EQ(b.lastPlane, FRUSTUM::NEAR_PLANE);
-    EXPECT_TRUE(sounds.played.empty());
-    manager.numBottles = 4;
-    b.lastPlane = -1;
-    b.Move(1.0 / 35, &manager);
-    EXPECT_EQ(sounds.played.size(), 1u);
-    manager.playSound = false;
-    b.lastPlane = -1;
-    b.Move(1.0 / 35, &manager);
-    EXPECT_EQ(sounds.played.size(), 1u);
+TEST_F(MotionTest, TheTurnComesFromTheAnglesBeforeTheStep) {
+    ONEBOTTLE b = Bottle(VECTOR3D(0, 0, -100), VECTOR3D(0, 0, 0));
+    b.angle = VECTOR3D(10, 20, 30);
+    b.spin = VECTOR3D(40, -50, 60);
+    const MATRIX before = MatrixFromAngle(b.angle);
+    b.Move(0.5, &manager);
+    EXPECT_TRUE(Same(b.angle, VECTOR3D(30, -5, 60)));
+    for (int i = 0; i < 16; i++)
+        EXPECT_EQ(b.rotation[i], before[i]) << i;
+    EXPECT_TRUE(Same(b.top, MatrixPointMultiply(before, VECTOR3D(0, 4, 0))));
+    EXPECT_TRUE(Same(b.bottom, MatrixPointMultiply(before, VECTOR3D(0, -4, 0))));
 }
 
-TEST_F(MotionTest, NearAndLeftAtOnceReboundsFromNearOnly) {
-    ONEBOTTLE b = Bottle(VECTOR3D(-30, 0, -2), VECTOR3D(-1, 0, 0));
-    b.Move(0.0, &manager);
-    EXPECT_EQ(b.lastPlane, FRUSTUM::NEAR_PLANE);
-    EXPECT_EQ(b.vel.x, -1.0f);
-    EXPECT_LE(b.vel.z, -2.0f);
-}
-
-TEST_F(MotionTest, DepthLimitsPushBackWithoutAnySide) {
-    for (int trial = 0; trial < 50; trial++) {
-        ONEBOTTLE close = Bottle(VECTOR3D(0, 0, -39), VECTOR3D(0, 0, 5));
-        close.Move(0.0, &manager);
-        EXPECT_EQ(close.lastPlane, -1);
-        EXPECT_LE(close.vel.z, -2.0f);
-        EXPECT_GE(close.vel.z, -11.0f);
-
-        ONEBOTTLE far = Bottle(VECTOR3D(0, 0, -201), VECTOR3D(0, 0, -5));
-        far.Move(0.0, &manager);
-        EXPECT_EQ(far.lastPlane, -1);
-        EXPECT_GE(far.vel.z, 1.0f);
-        EXPECT_LE(far.vel.z, 10.0f);
+TEST_F(MotionTest, EachTriangleKeepsItsOwnCentreThroughEverySort) {
+    // Turns that reorder the triangles frame after frame: every entry must
+    // hold the turned centre of the triangle it names, sorted far to near.
+    ONEBOTTLE b = Bottle(VECTOR3D(0, 0, -100), VECTOR3D(0, 0, 0));
+    for (const VECTOR3D& angle : {VECTOR3D(0, 0, 0), VECTOR3D(0, 180, 0), VECTOR3D(0, 90, 0),
+                                  VECTOR3D(90, 0, 0), VECTOR3D(0, 270, 45)}) {
+        const MATRIX m = MatrixFromAngle(angle);
+        b.Rotate(m);
+        bool seen[3] = {false, false, false};
+        for (int i = 0; i < 3; i++) {
+            const TRIMID& e = b.mids[i];
+            ASSERT_TRUE(e.tri >= 0 && e.tri < 3);
+            seen[e.tri] = true;
+            EXPECT_TRUE(Same(e.mid, MatrixPointMultiply(m, type.triCentres[e.tri])))
+                << "entry " << i << " at angle y " << angle.y;
+            if (i > 0) {
+                EXPECT_LE(b.mids[i - 1].mid.z, e.mid.z) << "far to near";
+            }
+        }
+        EXPECT_TRUE(seen[0] && seen[1] && seen[2]);
     }
 }
 
@@ -197,5 +215,4 @@ TEST_F(MotionTest, NothingHappensWithoutAManager) {
     ONEBOTTLE b = Bottle(VECTOR3D(1, 2, -100), VECTOR3D(1, 1, 1));
     b.Move(1.0, nullptr);
     EXPECT_TRUE(Same(b.pos, VECTOR3D(1, 2, -100)));
-    b.Draw(nullptr);
 }

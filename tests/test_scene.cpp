@@ -24,28 +24,6 @@ class SceneTest : public SceneFixture {
     }
 };
 
-TEST_F(SceneTest, FreshDriverValues) {
-    SSMAIN fresh;
-    EXPECT_FALSE(fresh.preview);
-    EXPECT_FLOAT_EQ(fresh.bannerTimer, 90.0f);
-    EXPECT_FALSE(fresh.bannerShown);
-    EXPECT_FALSE(fresh.bannerAtTop);
-    EXPECT_FLOAT_EQ(fresh.bannerPos.y, -35.0f);
-    EXPECT_EQ(fresh.messageIndex, 5u);
-    EXPECT_FLOAT_EQ(fresh.messageTimer, 60.0f);
-    EXPECT_FLOAT_EQ(fresh.messageAlpha, 0.0f);
-    EXPECT_FLOAT_EQ(fresh.clockAlpha, -3.0f);
-    EXPECT_FLOAT_EQ(fresh.countdownAlpha, -3.0f);
-    EXPECT_FLOAT_EQ(fresh.countdownTimer, 20.0f);
-    EXPECT_EQ(fresh.numSceneTextures, 0);
-    EXPECT_EQ(fresh.sceneTextures, nullptr);
-    EXPECT_EQ(fresh.background, nullptr);
-    EXPECT_EQ(fresh.bottleManager, nullptr);
-    EXPECT_EQ(fresh.bgTexture, 0u);
-    EXPECT_FALSE(fresh.countdownPhase);
-    EXPECT_FLOAT_EQ(fresh.wobbleTimer, 0.0f);
-}
-
 TEST_F(SceneTest, CleanupOnAFreshDriverAndTwiceLeavesLightingAndCullingOff) {
     glEnable(GL_LIGHTING);
     glEnable(GL_LIGHT0);

@@ -1,5 +1,6 @@
 #include "FileContents.h"
 #include "GLFixture.h"
+#include "SaverFiles.h"
 #include "SceneFiles.h"
 #include "TempDir.h"
 #include "bottles/MainClass.h"
@@ -14,10 +15,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <map>
 #include <memory>
 #include <set>
-#include <sstream>
 
 // The configuration sheet's logic, driven through plain controls over a real
 // preview view whose scene is set up from generated bottle files.
@@ -186,24 +185,12 @@ class SheetTest : public GLFixture {
   protected:
     void SetUp() override {
         GLFixture::SetUp();
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME"}) {
-            const char* value = std::getenv(name);
-            saved[name] = value != nullptr ? value : "";
-        }
-        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        saverfiles::UseUserFolders(home.path());
         resources = home.Subdir("res");
     }
     void TearDown() override {
         controller.reset();
         view.reset();
-        for (const auto& [name, value] : saved) {
-            if (value.empty()) {
-                unsetenv(name.c_str());
-            } else {
-                setenv(name.c_str(), value.c_str(), 1);
-            }
-        }
         GLFixture::TearDown();
     }
 
@@ -248,7 +235,6 @@ class SheetTest : public GLFixture {
 
     TempDir home;
     std::string resources;
-    std::map<std::string, std::string> saved;
     Sheet sheet;
     std::unique_ptr<TumblixView> view;
     std::unique_ptr<SheetController> controller;
@@ -424,27 +410,6 @@ TEST_F(SheetTest, UnselectedRowsAreStoredByFileNameInCatalogueOrder) {
     ASSERT_TRUE(controller->configureSheet_save());
     EXPECT_EQ(Store()->stringForKey("BottleSelection"), "##");
     EXPECT_FALSE(Catalogue().types[off1].selected);
-}
-
-TEST_F(SheetTest, SaveWritesMainMonitorOnlyFirstAndEveryKeyInOrder) {
-    WriteStore("[dwTumblixSS]\nversion=1.0\n");
-    Open(1);
-    ASSERT_TRUE(controller->configureSheet_save());
-    std::vector<std::string> keys;
-    std::istringstream in(Contents(StorePath()));
-    for (std::string line; std::getline(in, line);) {
-        if (line.find('=') != std::string::npos) {
-            keys.push_back(line.substr(0, line.find('=')));
-        }
-    }
-    const std::vector<std::string> expected = {
-        "version",   "MainMonitorOnly", "BottleSize", "MaxBottle",     "GoodShine",
-        "DrunkenBG", "BGType",          "BGRes",      "BGPath",        "PlaySound",
-        "Volume",    "ShowClock",       "Clock12Hr",  "ShowCountdown", "CDHr",
-        "CDMin",     "BGColR",          "BGColG",     "BGColB",        "BottleSelection"};
-    EXPECT_EQ(keys, expected);
-    // Nothing stored is below a control's range once saved.
-    EXPECT_EQ(Store()->integerForKey("BottleSize"), 10);
 }
 
 TEST_F(SheetTest, AChosenFolderStaysInTheRecordButReachesTheStoreOnlyBySaving) {

@@ -162,30 +162,22 @@ std::vector<size_t> Packets(const brew::Bytes& b, size_t bytesPerPixel, bool* ru
     return counts;
 }
 
-TEST(TgaWriter, RunsCrossRowsAndStopAt128) {
-    // 10 by 40 of one colour: 400 pixels in runs of 128, 128, 128 and 16,
-    // each crossing several rows.
-    brew::Image image(10, 40, 3);
-    for (uint8_t& v : image.pixels) {
+TEST(TgaWriter, PacketsStopAt128AndRunsCrossRows) {
+    // 10 by 40 of one colour: runs of 128, 128, 128 and 16, each crossing
+    // several rows. 300 different pixels: raw packets of 128, 128 and 44.
+    brew::Image flat(10, 40, 3);
+    for (uint8_t& v : flat.pixels)
         v = 77;
-    }
-    bool runs[64] = {};
-    const std::vector<size_t> counts = Packets(brew::EncodeTGA(image, true), 3, runs);
-    ASSERT_EQ(counts, (std::vector<size_t>{128, 128, 128, 16}));
-    for (int i = 0; i < 4; i++) {
-        EXPECT_TRUE(runs[i]);
-    }
-}
-
-TEST(TgaWriter, RawPacketsStopAt128) {
-    brew::Image image(300, 1, 3);
+    brew::Image varied(300, 1, 3);
     for (uint32_t x = 0; x < 300; x++) {
-        image.At(x, 0)[0] = uint8_t(x);
-        image.At(x, 0)[1] = uint8_t(x >> 8);
+        varied.At(x, 0)[0] = uint8_t(x);
+        varied.At(x, 0)[1] = uint8_t(x >> 8);
     }
     bool runs[64] = {};
-    const std::vector<size_t> counts = Packets(brew::EncodeTGA(image, true), 3, runs);
-    ASSERT_EQ(counts, (std::vector<size_t>{128, 128, 44}));
+    EXPECT_EQ(Packets(brew::EncodeTGA(flat, true), 3, runs),
+              (std::vector<size_t>{128, 128, 128, 16}));
+    EXPECT_TRUE(runs[0] && runs[1] && runs[2] && runs[3]);
+    EXPECT_EQ(Packets(brew::EncodeTGA(varied, true), 3, runs), (std::vector<size_t>{128, 128, 44}));
     EXPECT_FALSE(runs[0] || runs[1] || runs[2]);
 }
 
