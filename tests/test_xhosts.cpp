@@ -8,6 +8,7 @@
 #include "host/platform/XWindows.h"
 
 #include <X11/Xatom.h>
+#include <algorithm>
 
 #include <chrono>
 #include <csignal>
@@ -268,6 +269,74 @@ TEST_F(XHostsTest, TheDesktopPictureComesFromTheDesktopsOwnSettings) {
         ExpectCleanEndOnSigterm();
         XDestroyWindow(server->connection(), w);
         env = plain;
+    }
+}
+
+// The settings window's preview shows what the saver would: the desktop
+// as it was before the window opened, or the desktop's own picture.
+TEST(SettingsPreview, ShowsTheDesktopAndTheDesktopPicture) {
+    XvfbServer server(1024, 768);
+    ASSERT_TRUE(server.ok()) << "Xvfb did not start";
+    TempDir tmp;
+    saverfiles::UseUserFolders(tmp.path());
+    const std::string resources = tmp.Subdir("res");
+    saverfiles::WriteResources(resources, 2, kFallback);
+    const RGBA desktop{40, 170, 90, 255}, picture{200, 120, 30, 255};
+    server.SetRootPicture({{0, 0, 1024, 768, desktop}});
+    pics::PngImage png;
+    png.width = png.height = 8;
+    for (int i = 0; i < 64; i++) {
+        png.rows.insert(png.rows.end(), {picture.r, picture.g, picture.b});
+    }
+    std::string error;
+    ASSERT_TRUE(brew::WriteFileBytes(tmp / "wall.png", pics::EncodePNG(png), &error)) << error;
+    const std::string xfce = tmp.path() + "/config/xfce4/xfconf/xfce-perchannel-xml";
+    ASSERT_EQ(RunTool("mkdir -p " + Quote(xfce)).status, 0);
+    std::ofstream(xfce + "/xfce4-desktop.xml")
+        << "<channel name=\"xfce4-desktop\" version=\"1.0\"><property name=\"backdrop\" "
+           "type=\"empty\"><property name=\"screen0\" type=\"empty\"><property name=\"monitor0\" "
+           "type=\"empty\"><property name=\"workspace0\" type=\"empty\"><property "
+           "name=\"last-image\" type=\"string\" value=\""
+        << tmp / "wall.png"
+        << "\"/></property></property></property></property></channel>\n";
+    const std::vector<std::pair<std::string, std::string>> env = {
+        {"DISPLAY", server.name()},
+        {"XDG_CONFIG_HOME", tmp.path() + "/config"},
+        {"XDG_DATA_HOME", tmp.path() + "/data"},
+        {"XDG_CURRENT_DESKTOP", "XFCE"},
+        {"GDK_BACKEND", "x11"},
+        {"NO_AT_BRIDGE", "1"},
+        {"SDL_AUDIODRIVER", "dummy"}};
+    for (const auto& [kind, colour] : {std::pair{0, desktop}, std::pair{1, picture}}) {
+        SCOPED_TRACE("kind " + std::to_string(kind));
+        saverfiles::WritePreferences(Plain(kind));
+        ChildProcess dialog;
+        ASSERT_TRUE(
+            dialog.Start({BuildProgram("tumblix"), "--resources", resources, "--configure"}, env));
+        const ToolResult found = RunTool("DISPLAY=" + server.name() +
+                                         " timeout 30 xdotool search --sync --name "
+                                         "'^Tumblix Settings$' 2>/dev/null");
+        const unsigned long window = std::strtoul(found.out.c_str(), nullptr, 10);
+        ASSERT_NE(window, 0ul) << dialog.Output();
+        ASSERT_EQ(RunTool("DISPLAY=" + server.name() + " xdotool windowmove --sync " +
+                          std::to_string(window) + " 0 0")
+                      .status,
+                  0);
+        XWindowAttributes a;
+        ASSERT_NE(XGetWindowAttributes(server.connection(), window, &a), 0);
+        const int w = std::min(a.width, 1024), h = std::min(a.height, 768);
+        int shown = 0;
+        // A preview of 400 x 250 pixels, less what the bottles cover.
+        const bool previewed = WaitFor(15.0, [&] {
+            shown = 0;
+            for (const RGBA& p : server.Pixels(window, w, h)) {
+                shown += saverfiles::Near(p, colour) ? 1 : 0;
+            }
+            return shown > 60000;
+        });
+        EXPECT_TRUE(previewed) << shown << " pixels of the colour\n" << dialog.Output();
+        dialog.Signal(SIGTERM);
+        dialog.WaitExit(5.0, nullptr);
     }
 }
 
