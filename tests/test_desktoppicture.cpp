@@ -283,6 +283,18 @@ TEST_F(DesktopPictureTest, KdeReadsTheDesktopOfOurScreenAndActivity) {
     WriteFile("kactivitymanagerdrc", "[main]\ncurrentActivity=ACT-1\n");
     EXPECT_EQ(Picture("KDE", 0), tmp / "a.png");
     EXPECT_EQ(Picture("KDE", 3), tmp / "My Lake.jpg") << "a screen without a desktop: any";
+    // Plasma's own wallpapers are folders of one picture in several sizes.
+    const std::string package = tmp.Subdir("Next");
+    const std::string images = tmp.Subdir("Next/contents/images");
+    for (const char* size : {"1280x1024.png", "5120x2880.jpg", "1920x1080.jpg", "9000x9000"}) {
+        std::ofstream(images + "/" + size) << "picture";
+    }
+    ASSERT_EQ(
+        RunTool("rm " + Quote(images + "/9000x9000") + " && mkdir " + Quote(images + "/9000x9000"))
+            .status,
+        0);
+    WriteFile(file, Replace(applets, tmp / "a.png", "file://" + package + "/"));
+    EXPECT_EQ(Picture("KDE", 0), images + "/5120x2880.jpg");
     // A desktop that shows something other than a picture is passed over.
     WriteFile(file, Replace(applets, "wallpaperplugin=org.kde.image\n\n[Containments][9]",
                             "wallpaperplugin=org.kde.color\n\n[Containments][9]"));

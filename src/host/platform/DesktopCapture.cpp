@@ -197,8 +197,8 @@ bool GrabScreenshotProperty(unsigned long window, const NSRect& area, DesktopPix
     bool ok = false;
     const Pixmap pixmap = ScreenshotPixmap(display, window);
     if (pixmap != None) {
-        // The pixmap may have been freed since, even reused for something
-        // that is not a pixmap: its geometry is asked with errors trapped.
+        // The pixmap may have been freed since, or the id may name something
+        // else by now: its geometry is asked with errors trapped.
         Window root = None;
         int x = 0, y = 0;
         unsigned width = 0, height = 0, border = 0, depth = 0;
@@ -209,6 +209,9 @@ bool GrabScreenshotProperty(unsigned long window, const NSRect& area, DesktopPix
                                  &depth) != 0 &&
                     !trap.Failed();
         }
+        // A screen's picture; anything far larger is not one, and would
+        // cost gigabytes to read.
+        known = known && width <= 32768 && height <= 32768 && width * height <= (1u << 27);
         const Visual* visual = known ? VisualOfDepth(display, int(depth)) : nullptr;
         ok = visual != nullptr && root == DefaultRootWindow(display) &&
              ReadDrawable(display, pixmap, int(width), int(height), visual, area, out);

@@ -2,6 +2,7 @@
 
 #include "host/platform/XWindows.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -242,6 +243,29 @@ std::string XfcePicture(const DesktopPictureQuery& q) {
 
 // KDE Plasma ----------------------------------------------------------------
 
+// Plasma's own wallpapers are folders holding the picture in several sizes
+// (contents/images/1920x1080.jpg, ...): the largest one of them.
+std::string LargestOfPackage(const std::string& folder) {
+    const std::string images = folder + (folder.back() == '/' ? "" : "/") + "contents/images/";
+    GDir* dir = g_dir_open(images.c_str(), 0, nullptr);
+    if (dir == nullptr) {
+        return folder;
+    }
+    std::string best = folder;
+    double bestArea = 0;
+    while (const char* name = g_dir_read_name(dir)) {
+        unsigned w = 0, h = 0;
+        char x = 0;
+        if (std::sscanf(name, "%u%c%u", &w, &x, &h) == 3 && x == 'x' &&
+            double(w) * double(h) > bestArea && IsRegularFile(images + name)) {
+            bestArea = double(w) * double(h);
+            best = images + name;
+        }
+    }
+    g_dir_close(dir);
+    return best;
+}
+
 // KDE's settings files nest groups as [a][b][c], which GKeyFile refuses;
 // written as [a/b/c] they read as ordinary groups.
 bool LoadKdeSettings(const std::string& path, GKeyFile* file) {
@@ -311,10 +335,13 @@ std::string KdePicture(const DesktopPictureQuery& q) {
             KeyString(file, group, "plugin") == "org.kde.panel") {
             continue; // a panel, or a desktop showing something else
         }
-        const std::string image =
+        std::string image =
             PathOf(KeyString(file, group + "/Wallpaper/org.kde.image/General", "Image"));
         if (image.empty()) {
             continue;
+        }
+        if (g_file_test(image.c_str(), G_FILE_TEST_IS_DIR)) {
+            image = LargestOfPackage(image);
         }
         const bool ours = KeyString(file, group, "lastScreen") == std::to_string(q.monitor);
         if (ours && !activity.empty() && KeyString(file, group, "activityId") == activity) {
