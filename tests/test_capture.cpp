@@ -376,6 +376,26 @@ TEST_F(ScreenshotGrab, ReadsThePictureTheWindowNamesCutToTheArea) {
     EXPECT_EQ(At(p, 9, 0), kLeft);
     EXPECT_EQ(At(p, 10, 0), kRight);
 
+    // With several monitors the picture is of the window's monitor alone,
+    // and starts where the window does.
+    const Pixmap monitor = XCreatePixmap(d, server->root(), 100, 80, 24);
+    GC gc = XCreateGC(d, monitor, 0, nullptr);
+    XSetForeground(d, gc, 0x0A78FA);
+    XFillRectangle(d, monitor, gc, 0, 0, 100, 80);
+    XSetForeground(d, gc, 0xFA780A);
+    XFillRectangle(d, monitor, gc, 0, 60, 100, 20);
+    XFreeGC(d, gc);
+    Name(monitor);
+    ASSERT_TRUE(GrabScreenshotProperty(window, Rect(40, 30, 100, 80), &p));
+    EXPECT_EQ(p.width, 100);
+    EXPECT_EQ(p.height, 80);
+    EXPECT_EQ(At(p, 0, 0), kRight);
+    EXPECT_EQ(At(p, 99, 79), kLeft);
+    ASSERT_TRUE(GrabScreenshotProperty(window, Rect(0, 0, 320, 240), &p));
+    EXPECT_EQ(p.width, 100) << "clipped to the picture";
+    Name(picture);
+    XFreePixmap(d, monitor);
+
     // The installed capture prefers it to the root, which shows the
     // screen saver's own window by now.
     InstallDesktopServices(window);

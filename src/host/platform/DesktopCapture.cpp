@@ -213,8 +213,25 @@ bool GrabScreenshotProperty(unsigned long window, const NSRect& area, DesktopPix
         // cost gigabytes to read.
         known = known && width <= 32768 && height <= 32768 && width * height <= (1u << 27);
         const Visual* visual = known ? VisualOfDepth(display, int(depth)) : nullptr;
+        // With several monitors XScreenSaver keeps one picture per monitor,
+        // of the monitor its window covers: it starts where our window does.
+        NSRect part = area;
+        if (visual != nullptr && root == DefaultRootWindow(display) &&
+            (int(width) != DisplayWidth(display, DefaultScreen(display)) ||
+             int(height) != DisplayHeight(display, DefaultScreen(display)))) {
+            ErrorTrap trap(display);
+            int originX = 0, originY = 0;
+            Window child = None;
+            if (XTranslateCoordinates(display, window, root, 0, 0, &originX, &originY, &child) ==
+                    0 ||
+                trap.Failed()) {
+                visual = nullptr;
+            }
+            part.x -= originX;
+            part.y -= originY;
+        }
         ok = visual != nullptr && root == DefaultRootWindow(display) &&
-             ReadDrawable(display, pixmap, int(width), int(height), visual, area, out);
+             ReadDrawable(display, pixmap, int(width), int(height), visual, part, out);
     }
     XCloseDisplay(display);
     return ok;

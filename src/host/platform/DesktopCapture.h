@@ -12,7 +12,9 @@ bool GrabRootWindow(const NSRect& area, DesktopPixels* out);
 // The picture XScreenSaver (6 and later) took of the desktop before it
 // blanked it, which it names in the _SCREENSAVER_SCREENSHOT property of the
 // window it hands a screen saver, over `area` in root coordinates (clipped
-// to the picture; empty: all of it), bottom row first. False when the
+// to the picture; empty: all of it), bottom row first. A picture the size of
+// the screen starts at the root's origin; a smaller one (XScreenSaver takes
+// one per monitor) at the window's. False when the
 // window has no such property, or the pixmap it names is gone, is not on
 // this screen or has a depth without a TrueColor visual. Never blocks and
 // never ends the program on an X error.
