@@ -20,8 +20,7 @@ const char* kModuleName = "dwTumblixSS";
 const char* kFallbackPicture = "default-background.png";
 } // namespace
 
-TumblixView::TumblixView(NSRect frame, bool isPreview, GLWindow* view,
-                         const std::string& resourcePath)
+TumblixView::TumblixView(NSRect frame, bool isPreview, GLWindow* view, const std::string& resourcePath)
     : ScreenSaverView(frame, isPreview), glView(view), resourceFolder(resourcePath) {
     std::unique_ptr<ScreenSaverDefaults> store =
         ScreenSaverDefaults::defaultsForModuleWithName(kModuleName);
@@ -74,9 +73,7 @@ void TumblixView::startAnimation() {
     ScreenSaverView::startAnimation();
 }
 
-void TumblixView::stopAnimation() {
-    ScreenSaverView::stopAnimation();
-}
+void TumblixView::stopAnimation() { ScreenSaverView::stopAnimation(); }
 
 void TumblixView::setFrameSize(double width, double height) {
     ScreenSaverView::setFrameSize(width, height);
@@ -122,8 +119,8 @@ bool TumblixView::mainSetup() {
     ssMain = new SSMAIN();
 
     Diagnostics::Clear();
-    if (!ssMain->Setup(isPreview(), static_cast<int>(b.width), static_cast<int>(b.height),
-                       &mySettings, resourceFolder.c_str())) {
+    if (!ssMain->Setup(isPreview(), static_cast<int>(b.width), static_cast<int>(b.height), &mySettings,
+                       resourceFolder.c_str())) {
         const std::string container = resourceFolder + "dewkin.works";
         if (!std::ifstream(container).good()) {
             setupError = "the resource container " + container + " is missing";
