@@ -307,7 +307,9 @@ TEST(SettingsPreview, ShowsTheDesktopAndTheDesktopPicture) {
         {"GDK_BACKEND", "x11"},
         {"NO_AT_BRIDGE", "1"},
         {"SDL_AUDIODRIVER", "dummy"}};
-    for (const auto& [kind, colour] : {std::pair{0, desktop}, std::pair{1, picture}}) {
+    for (const std::pair<int, RGBA>& shows : {std::pair{0, desktop}, std::pair{1, picture}}) {
+        const int kind = shows.first;
+        const RGBA colour = shows.second;
         SCOPED_TRACE("kind " + std::to_string(kind));
         saverfiles::WritePreferences(Plain(kind));
         ChildProcess dialog;
