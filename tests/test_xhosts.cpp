@@ -234,13 +234,17 @@ TEST_F(XHostsTest, TheDesktopPictureComesFromTheDesktopsOwnSettings) {
     std::string error;
     ASSERT_TRUE(brew::WriteFileBytes(picture, pics::EncodePNG(png), &error)) << error;
     const std::string config = tmp.path() + "/config";
-    // Xvfb's one RandR output is called "screen".
+    // Xvfb's one RandR output is called "screen"; another monitor's
+    // picture comes first, so only our own monitor's name finds ours.
     const std::string xfce = config + "/xfce4/xfconf/xfce-perchannel-xml";
     ASSERT_EQ(
         RunTool("mkdir -p " + Quote(xfce) + " " + Quote(config + "/glib-2.0/settings")).status, 0);
     std::ofstream(xfce + "/xfce4-desktop.xml")
         << "<channel name=\"xfce4-desktop\" version=\"1.0\"><property name=\"backdrop\" "
            "type=\"empty\"><property name=\"screen0\" type=\"empty\"><property "
+           "name=\"monitorDP-9\" type=\"empty\"><property name=\"workspace0\" "
+           "type=\"empty\"><property name=\"last-image\" type=\"string\" "
+           "value=\"/nonexistent/other.png\"/></property></property><property "
            "name=\"monitorscreen\" type=\"empty\"><property name=\"workspace0\" "
            "type=\"empty\"><property name=\"last-image\" type=\"string\" value=\""
         << picture << "\"/></property></property></property></property></channel>\n";
