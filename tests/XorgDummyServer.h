@@ -9,8 +9,8 @@
 
 // A private Xorg server on Debian's dummy video driver, showing two
 // monitors of width x height side by side as two RandR outputs: the only
-// kind of server here on which SDL sees more than one display. Xorg needs
-// root (or a console) to start; where it cannot, ok() is false and
+// kind of server here on which SDL sees more than one display. Where Xorg
+// cannot start (not installed, or refused to this user), ok() is false and
 // whyNot() says why. Killed when the object goes.
 class XorgDummyServer {
   public:
