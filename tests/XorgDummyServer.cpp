@@ -87,7 +87,7 @@ XorgDummyServer::XorgDummyServer(int width, int height) {
     }
     close(fds[0]);
     if (number.empty()) {
-        reason = "Xorg did not start for this user; see " + log;
+        reason = "Xorg did not start for this user";
         return;
     }
     displayName = ":" + number;
