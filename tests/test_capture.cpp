@@ -9,6 +9,7 @@
 #include "host/platform/DesktopCapture.h"
 #include "host/platform/PreferenceStore.h"
 
+#include <X11/Xatom.h>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <string>
@@ -321,6 +322,127 @@ TEST_F(RootGrab, ClipsTheAreaToTheRootAndFailsOffIt) {
     EXPECT_EQ(At(p, 0, 49), kTopLeft);
     EXPECT_FALSE(GrabRootWindow(Rect(400, 0, 10, 10), &p));
     EXPECT_FALSE(GrabRootWindow(Rect(0, -20, 10, 10), &p));
+}
+
+// XScreenSaver's picture of the desktop, as it leaves it on the window it
+// hands a screen saver: a pixmap of the whole screen named by a property.
+class ScreenshotGrab : public RootGrab {
+  protected:
+    void SetUp() override {
+        RootGrab::SetUp();
+        d = server->connection();
+        window = server->MakeWindow(40, 30, 100, 80);
+        property = XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False);
+    }
+    void TearDown() override {
+        XDestroyWindow(d, window);
+        XSync(d, False);
+        SetDesktopGrabber(nullptr);
+    }
+    // A picture of the screen: left half one colour, right half another.
+    Pixmap Picture(int depth, RGBA left, RGBA right) {
+        const Pixmap p = XCreatePixmap(d, server->root(), 320, 240, unsigned(depth));
+        GC gc = XCreateGC(d, p, 0, nullptr);
+        XSetForeground(d, gc, (unsigned long)left.r << 16 | left.g << 8 | left.b);
+        XFillRectangle(d, p, gc, 0, 0, 160, 240);
+        XSetForeground(d, gc, (unsigned long)right.r << 16 | right.g << 8 | right.b);
+        XFillRectangle(d, p, gc, 160, 0, 160, 240);
+        XFreeGC(d, gc);
+        return p;
+    }
+    void Name(unsigned long id, Atom type = XA_PIXMAP) {
+        XChangeProperty(d, window, property, type, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(&id), 1);
+        XSync(d, False);
+    }
+    Display* d = nullptr;
+    Window window = None;
+    Atom property = None;
+    static constexpr RGBA kLeft{10, 120, 250, 255}, kRight{250, 120, 10, 255};
+};
+
+TEST_F(ScreenshotGrab, ReadsThePictureTheWindowNamesCutToTheArea) {
+    const Pixmap picture = Picture(24, kLeft, kRight);
+    Name(picture);
+    DesktopPixels p;
+    ASSERT_TRUE(GrabScreenshotProperty(window, Rect(160, 0, 160, 240), &p));
+    EXPECT_EQ(p.width, 160);
+    EXPECT_EQ(p.height, 240);
+    EXPECT_EQ(At(p, 0, 0), kRight);
+    EXPECT_EQ(At(p, 159, 239), kRight);
+    ASSERT_TRUE(GrabScreenshotProperty(window, Rect(150, 200, 100, 100), &p));
+    EXPECT_EQ(p.width, 100);
+    EXPECT_EQ(p.height, 40);
+    EXPECT_EQ(At(p, 9, 0), kLeft);
+    EXPECT_EQ(At(p, 10, 0), kRight);
+
+    // With several monitors the picture is of the window's monitor alone,
+    // and starts where the window does.
+    const Pixmap monitor = XCreatePixmap(d, server->root(), 100, 80, 24);
+    GC gc = XCreateGC(d, monitor, 0, nullptr);
+    XSetForeground(d, gc, 0x0A78FA);
+    XFillRectangle(d, monitor, gc, 0, 0, 100, 80);
+    XSetForeground(d, gc, 0xFA780A);
+    XFillRectangle(d, monitor, gc, 0, 60, 100, 20);
+    XFreeGC(d, gc);
+    Name(monitor);
+    ASSERT_TRUE(GrabScreenshotProperty(window, Rect(40, 30, 100, 80), &p));
+    EXPECT_EQ(p.width, 100);
+    EXPECT_EQ(p.height, 80);
+    EXPECT_EQ(At(p, 0, 0), kRight);
+    EXPECT_EQ(At(p, 99, 79), kLeft);
+    ASSERT_TRUE(GrabScreenshotProperty(window, Rect(0, 0, 320, 240), &p));
+    EXPECT_EQ(p.width, 100) << "clipped to the picture";
+    Name(picture);
+    XFreePixmap(d, monitor);
+
+    // The installed capture prefers it to the root, which shows the
+    // screen saver's own window by now.
+    InstallDesktopServices(window);
+    ASSERT_TRUE(CurrentDesktopGrabber()(Rect(0, 0, 160, 240), &p));
+    EXPECT_EQ(At(p, 5, 5), kLeft);
+    XDeleteProperty(d, window, property);
+    XSync(d, False);
+    ASSERT_TRUE(CurrentDesktopGrabber()(Rect(0, 0, 160, 240), &p));
+    EXPECT_EQ(At(p, 5, 5), kBottomLeft) << "without the property: the root";
+    XFreePixmap(d, picture);
+}
+
+TEST_F(ScreenshotGrab, AGonePictureOrAStrangePropertyIsNoPicture) {
+    DesktopPixels p;
+    EXPECT_FALSE(GrabScreenshotProperty(window, NSRect(), &p)) << "no property";
+    EXPECT_FALSE(GrabScreenshotProperty(0, NSRect(), &p));
+
+    const Pixmap freed = Picture(24, kLeft, kRight);
+    XFreePixmap(d, freed);
+    const Pixmap bitmap = Picture(1, kLeft, kRight);
+    const GC gc = XCreateGC(d, window, 0, nullptr); // an id that is no drawable
+    const Pixmap good = Picture(24, kLeft, kRight);
+    const struct {
+        unsigned long id;
+        Atom type;
+        const char* what;
+    } cases[] = {
+        {freed, XA_PIXMAP, "a freed pixmap"},
+        {bitmap, XA_PIXMAP, "a pixmap of depth 1"},
+        {XGContextFromGC(gc), XA_PIXMAP, "a graphics context"},
+        {0x7ffffff0, XA_PIXMAP, "an id never given out"},
+        {good, XA_STRING, "a good pixmap under the wrong type"},
+    };
+    for (const auto& c : cases) {
+        Name(c.id, c.type);
+        EXPECT_FALSE(GrabScreenshotProperty(window, NSRect(), &p)) << c.what;
+    }
+    // Our own connection took no harm from the errors on the way.
+    Name(good);
+    EXPECT_TRUE(GrabScreenshotProperty(window, NSRect(), &p));
+    const Window gone = server->MakeWindow(0, 0, 10, 10);
+    XDestroyWindow(d, gone);
+    XSync(d, False);
+    EXPECT_FALSE(GrabScreenshotProperty(gone, NSRect(), &p)) << "a window that is gone";
+    XFreeGC(d, gc);
+    XFreePixmap(d, bitmap);
+    XFreePixmap(d, good);
 }
 
 TEST(RootGrabWithoutX, FailsCleanly) {

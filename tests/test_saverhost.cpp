@@ -1,5 +1,8 @@
+#include "ChildProcess.h"
+#include "RunTool.h"
 #include "SaverFiles.h"
 #include "TempDir.h"
+#include "XorgDummyServer.h"
 #include "XvfbServer.h"
 #include "bottles/MainClass.h"
 #include "host/HostClock.h"
@@ -11,6 +14,8 @@
 #include "scene/SSMain.h"
 
 #include <SDL.h>
+#include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -194,6 +199,70 @@ TEST_F(SaverHostTest, AnAllBlackRootFallsBackToTheDesktopPicture) {
         EXPECT_EQ(host.View(i).mySettings.BGTYPE, BG_DESKTOP_PICTURE);
         ASSERT_FALSE(frames[i].empty());
         EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 120), kFallback)) << FrameAt(i, 80, 120);
+    }
+}
+
+// The real saver on a real two-monitor server: each monitor gets its own
+// scene over its own part of the desktop, taken before any window of ours
+// covered it; with "main monitor only" the other stays black.
+TEST(TwoMonitors, EachShowsItsOwnDesktopAndBottlesOrStaysBlack) {
+    XorgDummyServer server(320, 240);
+    if (!server.ok()) {
+        GTEST_SKIP() << server.whyNot();
+    }
+    TempDir tmp;
+    saverfiles::UseUserFolders(tmp.path());
+    const std::string resources = tmp.Subdir("res");
+    saverfiles::WriteResources(resources, 2, kFallback);
+    const RGBA left{250, 160, 0, 255}, right{0, 160, 250, 255}, black{0, 0, 0, 255};
+    const std::vector<std::pair<std::string, std::string>> env = {
+        {"DISPLAY", server.name()},
+        {"XDG_CONFIG_HOME", tmp.path() + "/config"},
+        {"XDG_DATA_HOME", tmp.path() + "/data"},
+        {"XDG_DATA_DIRS", tmp.Subdir("no-schemas")},
+        {"GSETTINGS_BACKEND", "memory"},
+        {"SDL_AUDIODRIVER", "dummy"},
+        {"-SDL_VIDEODRIVER", ""}};
+    for (const bool mainOnly : {false, true}) {
+        SCOPED_TRACE(mainOnly ? "main monitor only" : "every monitor");
+        server.PaintMonitors(left, right);
+        saverfiles::Prefs prefs;
+        prefs.bgType = 0;
+        prefs.maxBottles = 3;
+        prefs.mainMonitorOnly = mainOnly;
+        saverfiles::WritePreferences(prefs);
+        ChildProcess saver;
+        ASSERT_TRUE(saver.Start({BuildProgram("tumblix"), "--resources", resources}, env));
+        // Per monitor: pixels of its own desktop colour, of the other's,
+        // black ones and the rest (bottles).
+        int counts[2][4] = {};
+        const bool shown = WaitFor(20.0, [&] {
+            const std::vector<RGBA> screen = server.Screen();
+            std::fill(&counts[0][0], &counts[0][0] + 8, 0);
+            for (size_t i = 0; i < screen.size(); i++) {
+                const int m = int(i % 640) < 320 ? 0 : 1;
+                const RGBA own = m == 0 ? left : right, other = m == 0 ? right : left;
+                const int kind = saverfiles::Near(screen[i], own)     ? 0
+                                 : saverfiles::Near(screen[i], other) ? 1
+                                 : screen[i] == black                 ? 2
+                                                                      : 3;
+                counts[m][kind]++;
+            }
+            const int most = 320 * 240 * 8 / 10;
+            const bool first = counts[0][0] > most && counts[0][3] > 50;
+            const bool second =
+                mainOnly ? counts[1][2] == 320 * 240 : counts[1][0] > most && counts[1][3] > 50;
+            return first && second;
+        });
+        EXPECT_TRUE(shown) << "left: own " << counts[0][0] << ", other " << counts[0][1]
+                           << ", black " << counts[0][2] << ", bottles " << counts[0][3]
+                           << "; right: own " << counts[1][0] << ", other " << counts[1][1]
+                           << ", black " << counts[1][2] << ", bottles " << counts[1][3] << "\n"
+                           << saver.Output();
+        saver.Signal(SIGTERM);
+        int status = -2;
+        EXPECT_TRUE(saver.WaitExit(5.0, &status));
+        EXPECT_EQ(status, 0) << saver.Output();
     }
 }
 

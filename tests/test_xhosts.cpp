@@ -1,14 +1,20 @@
 #include "ChildProcess.h"
+#include "PictureFiles.h"
 #include "RunTool.h"
 #include "SaverFiles.h"
 #include "TempDir.h"
 #include "XvfbServer.h"
+#include "brewlib/ContainerWriter.h"
 #include "host/platform/XWindows.h"
+
+#include <X11/Xatom.h>
+#include <algorithm>
 
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -149,6 +155,179 @@ TEST_F(XHostsTest, TheSaverShowsTheDesktopItCapturedAndEndsOnSigterm) {
                        << ": " << saver.Output();
     ExpectCleanEndOnSigterm();
     EXPECT_EQ(server->PixelAt(server->root(), 200, 20), top) << "the root is as it was";
+}
+
+// XScreenSaver 6 names a picture of the desktop on the window it hands us;
+// by the time we start, the root shows its black window.
+TEST_F(XHostsTest, UnderXScreenSaverTheDesktopIsItsScreenshot) {
+    saverfiles::WritePreferences(Plain(0));
+    Display* d = server->connection();
+    const RGBA top{250, 140, 0, 255}, bottom{0, 140, 250, 255};
+    const Pixmap shot = XCreatePixmap(d, server->root(), 400, 300, DefaultDepth(d, 0));
+    GC gc = XCreateGC(d, shot, 0, nullptr);
+    XSetForeground(d, gc, 0xFA8C00);
+    XFillRectangle(d, shot, gc, 0, 0, 400, 150);
+    XSetForeground(d, gc, 0x008CFA);
+    XFillRectangle(d, shot, gc, 0, 150, 400, 150);
+    XFreeGC(d, gc);
+    const Pixmap freed = XCreatePixmap(d, server->root(), 400, 300, DefaultDepth(d, 0));
+    XFreePixmap(d, freed);
+    const Atom name = XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False);
+    const struct {
+        Pixmap picture;
+        bool root;
+    } cases[] = {{shot, true}, {shot, false}, {freed, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.root ? "--root" : "--window-id") +
+                     (c.picture == freed ? ", freed picture" : ""));
+        const Window w = server->MakeWindow(50, 40, 120, 90);
+        XChangeProperty(d, w, name, XA_PIXMAP, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&c.picture), 1);
+        XSync(d, False);
+        if (c.root) {
+            env.push_back({"XSCREENSAVER_WINDOW", Hex(w)});
+            Start({"--root"});
+            env.pop_back();
+        } else {
+            Start({"--window-id", Hex(w)});
+        }
+        if (c.picture == freed) {
+            // Nothing to show but a black root: the desktop picture.
+            EXPECT_TRUE(Shows(w, 60, 45, kFallback)) << saver.Output();
+        } else {
+            EXPECT_TRUE(Shows(w, 60, 10, top)) << saver.Output();
+            EXPECT_TRUE(Shows(w, 60, 80, bottom, 1.0));
+        }
+        ExpectCleanEndOnSigterm();
+        XDestroyWindow(d, w);
+    }
+    XFreePixmap(d, shot);
+}
+
+// Kind 1 as a desktop session has it: the desktop named in the
+// environment, its settings under the user's config folder.
+TEST_F(XHostsTest, TheDesktopPictureComesFromTheDesktopsOwnSettings) {
+    saverfiles::WritePreferences(Plain(1));
+    const RGBA colour{30, 200, 90, 255};
+    pics::PngImage png;
+    png.width = png.height = 8;
+    for (int i = 0; i < 64; i++) {
+        png.rows.insert(png.rows.end(), {colour.r, colour.g, colour.b});
+    }
+    const std::string picture = tmp / "My Wall.png";
+    std::string error;
+    ASSERT_TRUE(brew::WriteFileBytes(picture, pics::EncodePNG(png), &error)) << error;
+    const std::string config = tmp.path() + "/config";
+    // Xvfb's one RandR output is called "screen"; another monitor's
+    // picture comes first, so only our own monitor's name finds ours.
+    const std::string xfce = config + "/xfce4/xfconf/xfce-perchannel-xml";
+    ASSERT_EQ(
+        RunTool("mkdir -p " + Quote(xfce) + " " + Quote(config + "/glib-2.0/settings")).status, 0);
+    std::ofstream(xfce + "/xfce4-desktop.xml")
+        << "<channel name=\"xfce4-desktop\" version=\"1.0\"><property name=\"backdrop\" "
+           "type=\"empty\"><property name=\"screen0\" type=\"empty\"><property "
+           "name=\"monitorDP-9\" type=\"empty\"><property name=\"workspace0\" "
+           "type=\"empty\"><property name=\"last-image\" type=\"string\" "
+           "value=\"/nonexistent/other.png\"/></property></property><property "
+           "name=\"monitorscreen\" type=\"empty\"><property name=\"workspace0\" "
+           "type=\"empty\"><property name=\"last-image\" type=\"string\" value=\""
+        << picture << "\"/></property></property></property></property></channel>\n";
+    std::ofstream(config + "/glib-2.0/settings/keyfile")
+        << "[org/mate/desktop/background]\npicture-filename='" << picture << "'\n";
+    const std::string schemas = tmp.Subdir("schemas");
+    std::ofstream(schemas + "/mate.gschema.xml")
+        << "<schemalist><schema id=\"org.mate.background\" path=\"/org/mate/desktop/background/\">"
+           "<key name=\"picture-filename\" type=\"s\"><default>''</default></key>"
+           "</schema></schemalist>\n";
+    ASSERT_EQ(RunTool("glib-compile-schemas " + Quote(schemas)).status, 0);
+
+    const std::vector<std::vector<std::pair<std::string, std::string>>> sessions = {
+        {{"XDG_CURRENT_DESKTOP", "XFCE"}},
+        {{"XDG_CURRENT_DESKTOP", "MATE"},
+         {"GSETTINGS_BACKEND", "keyfile"},
+         {"GSETTINGS_SCHEMA_DIR", schemas}},
+    };
+    const auto plain = env;
+    for (const auto& session : sessions) {
+        SCOPED_TRACE(session[0].second);
+        env.insert(env.end(), session.begin(), session.end());
+        const Window w = server->MakeWindow(10, 10, 200, 150);
+        Start({"--window-id", Hex(w)});
+        EXPECT_TRUE(Shows(w, 100, 75, colour)) << saver.Output();
+        ExpectCleanEndOnSigterm();
+        XDestroyWindow(server->connection(), w);
+        env = plain;
+    }
+}
+
+// The settings window's preview shows what the saver would: the desktop
+// as it was before the window opened, or the desktop's own picture.
+TEST(SettingsPreview, ShowsTheDesktopAndTheDesktopPicture) {
+    XvfbServer server(1024, 768);
+    ASSERT_TRUE(server.ok()) << "Xvfb did not start";
+    TempDir tmp;
+    saverfiles::UseUserFolders(tmp.path());
+    const std::string resources = tmp.Subdir("res");
+    saverfiles::WriteResources(resources, 2, kFallback);
+    const RGBA desktop{40, 170, 90, 255}, picture{200, 120, 30, 255};
+    server.SetRootPicture({{0, 0, 1024, 768, desktop}});
+    pics::PngImage png;
+    png.width = png.height = 8;
+    for (int i = 0; i < 64; i++) {
+        png.rows.insert(png.rows.end(), {picture.r, picture.g, picture.b});
+    }
+    std::string error;
+    ASSERT_TRUE(brew::WriteFileBytes(tmp / "wall.png", pics::EncodePNG(png), &error)) << error;
+    const std::string xfce = tmp.path() + "/config/xfce4/xfconf/xfce-perchannel-xml";
+    ASSERT_EQ(RunTool("mkdir -p " + Quote(xfce)).status, 0);
+    std::ofstream(xfce + "/xfce4-desktop.xml")
+        << "<channel name=\"xfce4-desktop\" version=\"1.0\"><property name=\"backdrop\" "
+           "type=\"empty\"><property name=\"screen0\" type=\"empty\"><property name=\"monitor0\" "
+           "type=\"empty\"><property name=\"workspace0\" type=\"empty\"><property "
+           "name=\"last-image\" type=\"string\" value=\""
+        << tmp / "wall.png"
+        << "\"/></property></property></property></property></channel>\n";
+    const std::vector<std::pair<std::string, std::string>> env = {
+        {"DISPLAY", server.name()},
+        {"XDG_CONFIG_HOME", tmp.path() + "/config"},
+        {"XDG_DATA_HOME", tmp.path() + "/data"},
+        {"XDG_CURRENT_DESKTOP", "XFCE"},
+        {"GDK_BACKEND", "x11"},
+        {"NO_AT_BRIDGE", "1"},
+        {"SDL_AUDIODRIVER", "dummy"}};
+    for (const std::pair<int, RGBA>& shows : {std::pair{0, desktop}, std::pair{1, picture}}) {
+        const int kind = shows.first;
+        const RGBA colour = shows.second;
+        SCOPED_TRACE("kind " + std::to_string(kind));
+        saverfiles::WritePreferences(Plain(kind));
+        ChildProcess dialog;
+        ASSERT_TRUE(
+            dialog.Start({BuildProgram("tumblix"), "--resources", resources, "--configure"}, env));
+        const ToolResult found = RunTool("DISPLAY=" + server.name() +
+                                         " timeout 30 xdotool search --sync --name "
+                                         "'^Tumblix Settings$' 2>/dev/null");
+        const unsigned long window = std::strtoul(found.out.c_str(), nullptr, 10);
+        ASSERT_NE(window, 0ul) << dialog.Output();
+        ASSERT_EQ(RunTool("DISPLAY=" + server.name() + " xdotool windowmove --sync " +
+                          std::to_string(window) + " 0 0")
+                      .status,
+                  0);
+        XWindowAttributes a;
+        ASSERT_NE(XGetWindowAttributes(server.connection(), window, &a), 0);
+        const int w = std::min(a.width, 1024), h = std::min(a.height, 768);
+        int shown = 0;
+        // A preview of 400 x 250 pixels, less what the bottles cover.
+        const bool previewed = WaitFor(15.0, [&] {
+            shown = 0;
+            for (const RGBA& p : server.Pixels(window, w, h)) {
+                shown += saverfiles::Near(p, colour) ? 1 : 0;
+            }
+            return shown > 60000;
+        });
+        EXPECT_TRUE(previewed) << shown << " pixels of the colour\n" << dialog.Output();
+        dialog.Signal(SIGTERM);
+        dialog.WaitExit(5.0, nullptr);
+    }
 }
 
 TEST_F(XHostsTest, AWindowIdEndsWhenItsWindowIsDestroyed) {

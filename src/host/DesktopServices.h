@@ -41,9 +41,9 @@ using DesktopGrabber = bool (*)(const NSRect& area, DesktopPixels* out);
 void SetDesktopGrabber(DesktopGrabber grabber); // nullptr disconnects
 DesktopGrabber CurrentDesktopGrabber();
 
-// The picture file the desktop shows on the screen with this number; empty
-// when the desktop names none.
-using DesktopPictureSource = std::string (*)(int screenNumber);
+// The picture file the desktop shows on the screen with this number and
+// frame; empty when the desktop names none.
+using DesktopPictureSource = std::string (*)(int screenNumber, const NSRect& screenFrame);
 void SetDesktopPictureSource(DesktopPictureSource source); // nullptr disconnects
 DesktopPictureSource CurrentDesktopPictureSource();
 

@@ -149,7 +149,13 @@ bool TumblixView::mainSetup() {
 void TumblixView::LoadDesktopPicture() {
     std::string path;
     if (DesktopPictureSource source = CurrentDesktopPictureSource()) {
-        path = source(screenNumber);
+        NSRect screenFrame = frame();
+        for (const NSScreen& screen : Screens()) {
+            if (screen.number == screenNumber) {
+                screenFrame = screen.frame;
+            }
+        }
+        path = source(screenNumber, screenFrame);
     }
     if (path.size() > SETTINGS_PATH_SIZE - 1) {
         path.resize(SETTINGS_PATH_SIZE - 1);

@@ -21,7 +21,8 @@ int RunInWindow(const RunOptions& o, unsigned long xWindow) {
         return 1;
     }
     ForgiveXErrors(xWindow);
-    InstallDesktopServices();
+    // XScreenSaver leaves its picture of the desktop on the window it gives us.
+    InstallDesktopServices(xWindow);
     MixerSound::Open();
     int status = 0;
     GLWindow window;
@@ -30,12 +31,17 @@ int RunInWindow(const RunOptions& o, unsigned long xWindow) {
         status = 1;
     } else {
         SetScreens(ScreensOf(SDLDisplays()), 0);
+        // The host's window may sit inside another of its windows: its
+        // place on the root tells which monitor it covers.
         NSRect frame;
-        int x = 0, y = 0, w = 0, h = 0;
-        SDL_GetWindowPosition(window.Window(), &x, &y);
+        int w = 0, h = 0;
         window.DrawableSize(&w, &h);
-        frame.x = x;
-        frame.y = y;
+        if (!WindowFrameOnRoot(xWindow, &frame)) {
+            int x = 0, y = 0;
+            SDL_GetWindowPosition(window.Window(), &x, &y);
+            frame.x = x;
+            frame.y = y;
+        }
         frame.width = w;
         frame.height = h;
         TumblixView view(frame, o.preview, &window, o.resources);

@@ -3,6 +3,7 @@
 #include "host/BottleDownloads.h"
 #include "host/SheetController.h"
 #include "host/TumblixView.h"
+#include "host/platform/DesktopCapture.h"
 #include "host/platform/DownloadPump.h"
 #include "host/platform/GLWindow.h"
 #include "maths/Misc.h"
@@ -859,6 +860,9 @@ int RunConfigure(const RunOptions& options) {
     NSRect frame;
     frame.width = w;
     frame.height = h;
+    // The preview shows the desktop the saver would show.
+    InstallDesktopServices();
+    SetScreens(MonitorScreens(), 0);
     {
         TumblixView view(frame, true, drawable ? &glWindow : nullptr, options.resources);
         if (!drawable) {

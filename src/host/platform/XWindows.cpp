@@ -1,6 +1,7 @@
 #include "host/platform/XWindows.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/Xrandr.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -86,4 +87,97 @@ void ForgiveXErrors(unsigned long window) {
 
 bool DrawingWindowGone() {
     return windowGone;
+}
+
+namespace {
+
+// Xlib's default handler would end the program on an error of a request
+// below (a window that went away meanwhile); they only fail instead.
+bool queryError = false;
+int NoteQueryError(Display*, XErrorEvent*) {
+    queryError = true;
+    return 0;
+}
+
+bool Overlaps(const NSRect& a, const NSRect& b) {
+    return a.x < b.x + b.width && b.x < a.x + a.width && a.y < b.y + b.height &&
+           b.y < a.y + a.height;
+}
+
+} // namespace
+
+std::vector<XMonitor> XMonitors() {
+    std::vector<XMonitor> monitors;
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return monitors;
+    }
+    int eventBase = 0, errorBase = 0;
+    if (XRRQueryExtension(display, &eventBase, &errorBase)) {
+        const Window root = DefaultRootWindow(display);
+        const RROutput primary = XRRGetOutputPrimary(display, root);
+        XRRScreenResources* resources = XRRGetScreenResourcesCurrent(display, root);
+        for (int i = 0; resources != nullptr && i < resources->noutput; i++) {
+            XRROutputInfo* output = XRRGetOutputInfo(display, resources, resources->outputs[i]);
+            if (output == nullptr) {
+                continue;
+            }
+            XRRCrtcInfo* crtc =
+                output->crtc != None ? XRRGetCrtcInfo(display, resources, output->crtc) : nullptr;
+            if (crtc != nullptr && crtc->width > 0 && crtc->height > 0) {
+                XMonitor m;
+                m.name.assign(output->name, size_t(output->nameLen));
+                m.frame.x = crtc->x;
+                m.frame.y = crtc->y;
+                m.frame.width = crtc->width;
+                m.frame.height = crtc->height;
+                const bool first = resources->outputs[i] == primary;
+                monitors.insert(first ? monitors.begin() : monitors.end(), m);
+            }
+            if (crtc != nullptr) {
+                XRRFreeCrtcInfo(crtc);
+            }
+            XRRFreeOutputInfo(output);
+        }
+        if (resources != nullptr) {
+            XRRFreeScreenResources(resources);
+        }
+    }
+    XCloseDisplay(display);
+    return monitors;
+}
+
+std::string MonitorNameAt(const NSRect& frame) {
+    for (const XMonitor& m : XMonitors()) {
+        if (Overlaps(m.frame, frame)) {
+            return m.name;
+        }
+    }
+    return std::string();
+}
+
+bool WindowFrameOnRoot(unsigned long window, NSRect* frame) {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        return false;
+    }
+    XSync(display, False);
+    queryError = false;
+    XErrorHandler previous = XSetErrorHandler(NoteQueryError);
+    XWindowAttributes attributes;
+    int x = 0, y = 0;
+    Window child = None;
+    bool ok = XGetWindowAttributes(display, window, &attributes) != 0 &&
+              XTranslateCoordinates(display, window, attributes.root, 0, 0, &x, &y, &child) != 0;
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    ok = ok && !queryError;
+    if (ok) {
+        frame->x = x;
+        frame->y = y;
+        frame->width = attributes.width;
+        frame->height = attributes.height;
+    }
+    XCloseDisplay(display);
+    return ok;
 }

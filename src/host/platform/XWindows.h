@@ -1,7 +1,10 @@
 #ifndef TUMBLIX_HOST_PLATFORM_XWINDOWS_H
 #define TUMBLIX_HOST_PLATFORM_XWINDOWS_H
 
+#include "host/ScreenSaverView.h"
+
 #include <string>
+#include <vector>
 
 // X window ids as screen-saver hosts hand them over: decimal, or hex after
 // "0x". False for anything else, for 0 and for values beyond 32 bits.
@@ -17,5 +20,20 @@ bool RootDrawingWindow(unsigned long* id, std::string* error);
 // stderr, except one that says the window is gone, which is remembered.
 void ForgiveXErrors(unsigned long window);
 bool DrawingWindowGone();
+
+// The monitors of $DISPLAY's default screen as RandR reports them: each
+// output that shows a picture, its name ("HDMI-1") and where it is in root
+// coordinates; the primary one first. Empty without an X server or RandR.
+struct XMonitor {
+    std::string name;
+    NSRect frame;
+};
+std::vector<XMonitor> XMonitors();
+// The name of the first monitor whose area overlaps `frame`; empty if none.
+std::string MonitorNameAt(const NSRect& frame);
+
+// Where `window` lies on its screen, in root coordinates. False when it
+// is gone or there is no X server.
+bool WindowFrameOnRoot(unsigned long window, NSRect* frame);
 
 #endif
