@@ -4,13 +4,17 @@
 # machine load hits both sides alike. Prints CPU seconds per second of each
 # run and the ratio of each pair.
 #   bench/peer-compare.sh [TUMBLIX] [RUNS (3)] [SECONDS (20)]
-# Needs xvfb, xscreensaver-gl and xscreensaver-gl-extra.
+# Needs xvfb, xscreensaver-gl and xscreensaver-gl-extra. On a machine whose
+# cores are all busy a program gets too little CPU to reach its frame rate and
+# the figures say nothing: NICE=-5 (as root) lifts Xvfb and the measured
+# programs above the rest for the duration.
 set -eu
 TUMBLIX=${1:-build/bin/tumblix}
 RUNS=${2:-3}
 SECONDS_PER_RUN=${3:-20}
 HACKS=/usr/libexec/xscreensaver
 SIZE=1920x1080
+NICE=${NICE:-0}
 
 WORK=$(mktemp -d)
 XVFB_PID=
@@ -19,11 +23,12 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 
 # A free display number: the lock file of a running server marks one taken.
 N=70
 while [ -e /tmp/.X$N-lock ] || [ -e /tmp/.X11-unix/X$N ]; do N=$((N + 1)); done
-Xvfb :$N -screen 0 ${SIZE}x24 -nolisten tcp >/dev/null 2>&1 &
+nice -n "$NICE" Xvfb :$N -screen 0 ${SIZE}x24 -nolisten tcp >/dev/null 2>&1 &
 XVFB_PID=$!
 export DISPLAY=:$N
 i=0
@@ -68,9 +73,10 @@ prefs default 0 true
 
 # CPU seconds per second of one command run for SECONDS_PER_RUN seconds.
 cores() {
-    /usr/bin/time -f "%U %S" -o "$WORK/time" timeout -s TERM "$SECONDS_PER_RUN" "$@" \
+    nice -n "$NICE" /usr/bin/time -f "%U %S" -o "$WORK/time" timeout -s TERM "$SECONDS_PER_RUN" "$@" \
         >/dev/null 2>&1 || true
-    awk -v s="$SECONDS_PER_RUN" '{ printf "%.3f", ($1 + $2) / s }' "$WORK/time"
+    # The last line: before it time may say that timeout ended the command.
+    tail -n 1 "$WORK/time" | awk -v s="$SECONDS_PER_RUN" '{ printf "%.3f", ($1 + $2) / s }' 
 }
 
 compare() {

@@ -42,8 +42,9 @@ int compare_mids(const void* a, const void* b) {
 }
 
 ONEBOTTLE::ONEBOTTLE()
-    : mids(nullptr), numMids(0), order(nullptr), angle(0, 0, 0), spin(0, 0, 0), pos(0, 0, 0),
-      vel(0, 0, 0), model(nullptr), info(nullptr), top(0, 0, 0), bottom(0, 0, 0), lastPlane(-1) {}
+    : mids(nullptr), numMids(0), order16(nullptr), order32(nullptr), angle(0, 0, 0), spin(0, 0, 0),
+      pos(0, 0, 0), vel(0, 0, 0), model(nullptr), info(nullptr), top(0, 0, 0), bottom(0, 0, 0),
+      lastPlane(-1) {}
 
 ONEBOTTLE::~ONEBOTTLE() {
     Release();
@@ -57,7 +58,8 @@ ONEBOTTLE& ONEBOTTLE::operator=(ONEBOTTLE&& o) noexcept {
     if (this != &o) {
         std::swap(mids, o.mids);
         std::swap(numMids, o.numMids);
-        std::swap(order, o.order);
+        std::swap(order16, o.order16);
+        std::swap(order32, o.order32);
         angle = o.angle;
         spin = o.spin;
         pos = o.pos;
@@ -75,8 +77,10 @@ ONEBOTTLE& ONEBOTTLE::operator=(ONEBOTTLE&& o) noexcept {
 void ONEBOTTLE::Release() {
     delete[] mids;
     mids = nullptr;
-    delete[] order;
-    order = nullptr;
+    delete[] order16;
+    order16 = nullptr;
+    delete[] order32;
+    order32 = nullptr;
     numMids = 0;
     model = nullptr;
     info = nullptr;
@@ -100,19 +104,21 @@ void ONEBOTTLE::Load(BOTTLEINFO* type) {
     spin.y = r11 - 30.0f;
     spin.z = r10 - 30.0f;
 
+    Release();
     info = type;
     model = type->model;
-    delete[] mids;
-    delete[] order;
-    numMids = 0;
     const int count = type->numTris;
+    const size_t corners = count > 0 ? size_t(count) * 3 : 3;
     mids = new (std::nothrow) TRIMID[count > 0 ? count : 1];
-    order = new (std::nothrow) unsigned int[count > 0 ? size_t(count) * 3 : 3];
-    if (mids == nullptr || order == nullptr) {
-        delete[] mids;
-        mids = nullptr;
-        delete[] order;
-        order = nullptr;
+    if (type->shortIndices) {
+        order16 = new (std::nothrow) unsigned short[corners];
+    } else {
+        order32 = new (std::nothrow) unsigned int[corners];
+    }
+    if (mids == nullptr || (order16 == nullptr && order32 == nullptr)) {
+        Release();
+        info = type; // the type stays, with no triangles to sort
+        model = type->model;
         ERRORCLOSE("Error Allocating Memory!");
         return;
     }
@@ -128,9 +134,15 @@ void ONEBOTTLE::FillOrder() {
     const unsigned int* corners = info->triCorners.data();
     for (int i = 0; i < numMids; i++) {
         const unsigned int* c = corners + size_t(mids[i].tri) * 3;
-        order[i * 3] = c[0];
-        order[i * 3 + 1] = c[1];
-        order[i * 3 + 2] = c[2];
+        if (order16 != nullptr) {
+            order16[i * 3] = (unsigned short)c[0];
+            order16[i * 3 + 1] = (unsigned short)c[1];
+            order16[i * 3 + 2] = (unsigned short)c[2];
+        } else {
+            order32[i * 3] = c[0];
+            order32[i * 3 + 1] = c[1];
+            order32[i * 3 + 2] = c[2];
+        }
     }
 }
 
@@ -209,10 +221,24 @@ void ONEBOTTLE::DrawLabels() {
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     for (const LABELRUN& run : info->labelRuns) {
         glBindTexture(GL_TEXTURE_2D, info->textures[run.slot].texID);
-        glDrawElements(GL_TRIANGLES, run.count, GL_UNSIGNED_INT,
-                       info->labelIndices.data() + run.first);
+        if (info->shortIndices) {
+            glDrawElements(GL_TRIANGLES, run.count, GL_UNSIGNED_SHORT,
+                           info->labelIndices16.data() + run.first);
+        } else {
+            glDrawElements(GL_TRIANGLES, run.count, GL_UNSIGNED_INT,
+                           info->labelIndices32.data() + run.first);
+        }
     }
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+// Every triangle in the order of the last depth sort.
+void ONEBOTTLE::DrawSorted() {
+    if (order16 != nullptr) {
+        glDrawElements(GL_TRIANGLES, numMids * 3, GL_UNSIGNED_SHORT, order16);
+    } else {
+        glDrawElements(GL_TRIANGLES, numMids * 3, GL_UNSIGNED_INT, order32);
+    }
 }
 
 void ONEBOTTLE::Draw(MAINCLASS* manager) {
@@ -249,7 +275,7 @@ void ONEBOTTLE::Draw(MAINCLASS* manager) {
         glColor4f(1, 1, 1, 1);
     }
     glTexCoord2f(0, 0);
-    glDrawElements(GL_TRIANGLES, numMids * 3, GL_UNSIGNED_INT, order);
+    DrawSorted();
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
 
@@ -263,7 +289,7 @@ void ONEBOTTLE::Draw(MAINCLASS* manager) {
         glEnable(GL_TEXTURE_GEN_S);
         glEnable(GL_TEXTURE_GEN_T);
         glColor4f(1, 1, 1, 0.125f);
-        glDrawElements(GL_TRIANGLES, numMids * 3, GL_UNSIGNED_INT, order);
+        DrawSorted();
         glDisable(GL_TEXTURE_GEN_S);
         glDisable(GL_TEXTURE_GEN_T);
         glColor4f(1, 1, 1, 1);

@@ -35,8 +35,10 @@ class ONEBOTTLE {
     TRIMID* mids;
     int numMids;
     // The corners of the triangles in the order of mids, three a triangle,
-    // refilled by every sort and drawn by the glass and shine passes.
-    unsigned int* order;
+    // refilled by every sort and drawn by the glass and shine passes: in
+    // order16 when the type's corner indices fit 16 bits, else in order32.
+    unsigned short* order16;
+    unsigned int* order32;
     VECTOR3D angle;
     VECTOR3D spin;
     VECTOR3D pos;
@@ -50,6 +52,7 @@ class ONEBOTTLE {
 
   private:
     void DrawLabels();
+    void DrawSorted();
     void FillOrder();
 };
 

@@ -15,7 +15,7 @@
 BOTTLEINFO::BOTTLEINFO()
     : fileName{}, folder{}, name{}, loaded(false), selected(true), tag(0), flags(0), alpha(0.0f),
       size(1.0f), numTextures(0), textures(nullptr), model(nullptr), triCentres(nullptr),
-      numTris(0), top(0.0f), bottom(0.0f), radius(0.0f) {}
+      numTris(0), top(0.0f), bottom(0.0f), radius(0.0f), shortIndices(true) {}
 
 BOTTLEINFO::~BOTTLEINFO() {
     Release();
@@ -34,7 +34,8 @@ void BOTTLEINFO::Release() {
     cornerNormals.clear();
     cornerTexCoords.clear();
     triCorners.clear();
-    labelIndices.clear();
+    labelIndices16.clear();
+    labelIndices32.clear();
     labelRuns.clear();
     loaded = false;
 }
@@ -71,18 +72,28 @@ void BOTTLEINFO::BuildDrawArrays() {
         }
     }
     // Groups whose material names no label slot are never drawn as labels.
+    shortIndices = seen.size() <= 65536;
+    int used = 0;
     for (int g = 0; g < model->numGroups; g++) {
         const auto& group = model->groups[g];
         const int slot = group.materialIndex;
         if (slot <= 0 || slot >= numTextures) {
             continue;
         }
-        LABELRUN run{slot, int(labelIndices.size()), 0};
+        LABELRUN run{slot, used, 0};
         for (int j = 0; j < group.numTriangles; j++) {
             const size_t t = group.triangleIndices[j];
-            labelIndices.insert(labelIndices.end(), &triCorners[t * 3], &triCorners[t * 3] + 3);
+            for (int k = 0; k < 3; k++) {
+                const unsigned int corner = triCorners[t * 3 + k];
+                if (shortIndices) {
+                    labelIndices16.push_back((unsigned short)corner);
+                } else {
+                    labelIndices32.push_back(corner);
+                }
+            }
         }
-        run.count = int(labelIndices.size()) - run.first;
+        used += group.numTriangles * 3;
+        run.count = used - run.first;
         labelRuns.push_back(run);
     }
 }

@@ -60,7 +60,11 @@ class BOTTLEINFO {
     std::vector<float> cornerNormals;     // 3 per corner
     std::vector<float> cornerTexCoords;   // 2 per corner
     std::vector<unsigned int> triCorners; // 3 per triangle, in model order
-    std::vector<unsigned int> labelIndices;
+    // The label groups' corners, in 16 bits when every corner index fits
+    // (the rasteriser then takes the list as it is), else in 32.
+    bool shortIndices;
+    std::vector<unsigned short> labelIndices16;
+    std::vector<unsigned int> labelIndices32;
     std::vector<LABELRUN> labelRuns; // the label groups in file order
 
   private:
