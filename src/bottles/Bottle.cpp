@@ -135,9 +135,9 @@ void ONEBOTTLE::FillOrder() {
     for (int i = 0; i < numMids; i++) {
         const unsigned int* c = corners + size_t(mids[i].tri) * 3;
         if (order16 != nullptr) {
-            order16[i * 3] = (unsigned short)c[0];
-            order16[i * 3 + 1] = (unsigned short)c[1];
-            order16[i * 3 + 2] = (unsigned short)c[2];
+            order16[i * 3] = static_cast<unsigned short>(c[0]);
+            order16[i * 3 + 1] = static_cast<unsigned short>(c[1]);
+            order16[i * 3 + 2] = static_cast<unsigned short>(c[2]);
         } else {
             order32[i * 3] = c[0];
             order32[i * 3 + 1] = c[1];

@@ -86,7 +86,7 @@ void BOTTLEINFO::BuildDrawArrays() {
             for (int k = 0; k < 3; k++) {
                 const unsigned int corner = triCorners[t * 3 + k];
                 if (shortIndices) {
-                    labelIndices16.push_back((unsigned short)corner);
+                    labelIndices16.push_back(static_cast<unsigned short>(corner));
                 } else {
                     labelIndices32.push_back(corner);
                 }
