@@ -231,6 +231,37 @@ TEST_F(BackgroundDraw, TheNudgedMeshSwaysThePictureAndStillCoversTheView) {
     EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);
 }
 
+TEST_F(BackgroundDraw, ThePictureShowsAsModulatedByWhiteAndTheTextureModeIsKept) {
+    // The same geometry through the default modulate mode under white, the
+    // way any other textured quad of the scene is drawn: the same pixels, bit
+    // for bit, and modulate is in force again for what follows.
+    for (bool drunken : {true, false}) {
+        const std::vector<RGBA> drawn = Frame(drunken);
+        GLint mode = 0;
+        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
+        EXPECT_EQ(mode, GL_MODULATE) << "drunken " << drunken;
+
+        glClear(GL_COLOR_BUFFER_BIT);
+        glBindTexture(GL_TEXTURE_2D, picture);
+        glColor4f(1, 1, 1, 1);
+        if (drunken) {
+            mesh.Draw(viewWidth, viewHeight, 1.0f, 0.03);
+        } else {
+            glBegin(GL_POLYGON);
+            glTexCoord2f(0, 0);
+            glVertex3f(0, 0, 0);
+            glTexCoord2f(1, 0);
+            glVertex3f(float(viewWidth), 0, 0);
+            glTexCoord2f(1, 1);
+            glVertex3f(float(viewWidth), float(viewHeight), 0);
+            glTexCoord2f(0, 1);
+            glVertex3f(0, float(viewHeight), 0);
+            glEnd();
+        }
+        EXPECT_EQ(Differences(drawn, ReadPixels(), 0), 0) << "drunken " << drunken;
+    }
+}
+
 TEST_F(BackgroundDraw, AColourBackgroundDrawsNothing) {
     settings.BGTYPE = BG_COLOUR;
     for (bool drunken : {true, false}) {

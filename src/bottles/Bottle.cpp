@@ -42,8 +42,9 @@ int compare_mids(const void* a, const void* b) {
 }
 
 ONEBOTTLE::ONEBOTTLE()
-    : mids(nullptr), numMids(0), angle(0, 0, 0), spin(0, 0, 0), pos(0, 0, 0), vel(0, 0, 0),
-      model(nullptr), info(nullptr), top(0, 0, 0), bottom(0, 0, 0), lastPlane(-1) {}
+    : mids(nullptr), numMids(0), order16(nullptr), order32(nullptr), angle(0, 0, 0), spin(0, 0, 0),
+      pos(0, 0, 0), vel(0, 0, 0), model(nullptr), info(nullptr), top(0, 0, 0), bottom(0, 0, 0),
+      lastPlane(-1) {}
 
 ONEBOTTLE::~ONEBOTTLE() {
     Release();
@@ -57,6 +58,8 @@ ONEBOTTLE& ONEBOTTLE::operator=(ONEBOTTLE&& o) noexcept {
     if (this != &o) {
         std::swap(mids, o.mids);
         std::swap(numMids, o.numMids);
+        std::swap(order16, o.order16);
+        std::swap(order32, o.order32);
         angle = o.angle;
         spin = o.spin;
         pos = o.pos;
@@ -74,6 +77,10 @@ ONEBOTTLE& ONEBOTTLE::operator=(ONEBOTTLE&& o) noexcept {
 void ONEBOTTLE::Release() {
     delete[] mids;
     mids = nullptr;
+    delete[] order16;
+    order16 = nullptr;
+    delete[] order32;
+    order32 = nullptr;
     numMids = 0;
     model = nullptr;
     info = nullptr;
@@ -97,13 +104,21 @@ void ONEBOTTLE::Load(BOTTLEINFO* type) {
     spin.y = r11 - 30.0f;
     spin.z = r10 - 30.0f;
 
+    Release();
     info = type;
     model = type->model;
-    delete[] mids;
-    numMids = 0;
     const int count = type->numTris;
+    const size_t corners = count > 0 ? size_t(count) * 3 : 3;
     mids = new (std::nothrow) TRIMID[count > 0 ? count : 1];
-    if (mids == nullptr) {
+    if (type->shortIndices) {
+        order16 = new (std::nothrow) unsigned short[corners];
+    } else {
+        order32 = new (std::nothrow) unsigned int[corners];
+    }
+    if (mids == nullptr || (order16 == nullptr && order32 == nullptr)) {
+        Release();
+        info = type; // the type stays, with no triangles to sort
+        model = type->model;
         ERRORCLOSE("Error Allocating Memory!");
         return;
     }
@@ -111,6 +126,23 @@ void ONEBOTTLE::Load(BOTTLEINFO* type) {
     for (int t = 0; t < count; t++) {
         mids[t].mid = type->triCentres[t];
         mids[t].tri = t;
+    }
+    FillOrder();
+}
+
+void ONEBOTTLE::FillOrder() {
+    const unsigned int* corners = info->triCorners.data();
+    for (int i = 0; i < numMids; i++) {
+        const unsigned int* c = corners + size_t(mids[i].tri) * 3;
+        if (order16 != nullptr) {
+            order16[i * 3] = static_cast<unsigned short>(c[0]);
+            order16[i * 3 + 1] = static_cast<unsigned short>(c[1]);
+            order16[i * 3 + 2] = static_cast<unsigned short>(c[2]);
+        } else {
+            order32[i * 3] = c[0];
+            order32[i * 3 + 1] = c[1];
+            order32[i * 3 + 2] = c[2];
+        }
     }
 }
 
@@ -169,7 +201,7 @@ void ONEBOTTLE::Move(double dt, MAINCLASS* manager) {
     Rotate(turn);
 }
 
-void ONEBOTTLE::Rotate(MATRIX m) {
+void ONEBOTTLE::Rotate(const MATRIX& m) {
     if (info == nullptr) {
         return;
     }
@@ -178,29 +210,34 @@ void ONEBOTTLE::Rotate(MATRIX m) {
     }
     std::sort(mids, mids + numMids,
               [](const TRIMID& a, const TRIMID& b) { return compare_mids(&a, &b) < 0; });
+    FillOrder();
     top = MatrixPointMultiply(m, VECTOR3D(0.0f, info->top, 0.0f));
     bottom = MatrixPointMultiply(m, VECTOR3D(0.0f, info->bottom, 0.0f));
 }
 
-// The label groups: every group whose material names an existing label slot.
+// The label groups: every group whose material names an existing label slot,
+// from the type's fixed index lists.
 void ONEBOTTLE::DrawLabels() {
-    for (int g = 0; g < model->numGroups; g++) {
-        const auto& group = model->groups[g];
-        const int slot = group.materialIndex;
-        if (slot <= 0 || slot >= info->numTextures) {
-            continue;
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    for (const LABELRUN& run : info->labelRuns) {
+        glBindTexture(GL_TEXTURE_2D, info->textures[run.slot].texID);
+        if (info->shortIndices) {
+            glDrawElements(GL_TRIANGLES, run.count, GL_UNSIGNED_SHORT,
+                           info->labelIndices16.data() + run.first);
+        } else {
+            glDrawElements(GL_TRIANGLES, run.count, GL_UNSIGNED_INT,
+                           info->labelIndices32.data() + run.first);
         }
-        glBindTexture(GL_TEXTURE_2D, info->textures[slot].texID);
-        glBegin(GL_TRIANGLES);
-        for (int j = 0; j < group.numTriangles; j++) {
-            const auto& tri = model->triangles[group.triangleIndices[j]];
-            for (int k = 0; k < 3; k++) {
-                glNormal3fv(tri.vertexNormals[k]);
-                glTexCoord2f(tri.s[k], -tri.t[k]);
-                glVertex3fv(model->vertices[tri.vertexIndices[k]].location);
-            }
-        }
-        glEnd();
+    }
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+}
+
+// Every triangle in the order of the last depth sort.
+void ONEBOTTLE::DrawSorted() {
+    if (order16 != nullptr) {
+        glDrawElements(GL_TRIANGLES, numMids * 3, GL_UNSIGNED_SHORT, order16);
+    } else {
+        glDrawElements(GL_TRIANGLES, numMids * 3, GL_UNSIGNED_INT, order32);
     }
 }
 
@@ -215,13 +252,21 @@ void ONEBOTTLE::Draw(MAINCLASS* manager) {
     glMultMatrixd(rotation.m);
     glColor4f(1, 1, 1, 1);
 
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, info->cornerPositions.data());
+    glNormalPointer(GL_FLOAT, 0, info->cornerNormals.data());
+    glTexCoordPointer(2, GL_FLOAT, 0, info->cornerTexCoords.data());
+
     // Inside faces of the labels first, seen through the glass.
     glCullFace(GL_FRONT);
     glEnable(GL_CULL_FACE);
     DrawLabels();
     glDisable(GL_CULL_FACE);
 
-    // The glass over every triangle, back to front.
+    // The glass over every triangle, back to front. Its corners carry no
+    // texture coordinate of their own: all take (0, 0), the single texel the
+    // flat glass shows, or sphere mapping replaces it.
     glColor4f(1, 1, 1, info->alpha);
     glBindTexture(GL_TEXTURE_2D, info->textures[0].texID);
     if (!manager->goodShine) {
@@ -230,19 +275,13 @@ void ONEBOTTLE::Draw(MAINCLASS* manager) {
         glColor4f(1, 1, 1, 1);
     }
     glTexCoord2f(0, 0);
-    glBegin(GL_TRIANGLES);
-    for (int i = 0; i < numMids; i++) {
-        const auto& tri = model->triangles[mids[i].tri];
-        for (int k = 0; k < 3; k++) {
-            glNormal3fv(tri.vertexNormals[k]);
-            glVertex3fv(model->vertices[tri.vertexIndices[k]].location);
-        }
-    }
-    glEnd();
+    DrawSorted();
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
 
     if (manager->goodShine) {
+        // Sphere mapping generates both coordinates of the shine, so the
+        // corners' own coordinates would be overridden: none are sent.
         glCullFace(GL_BACK);
         glEnable(GL_CULL_FACE);
         glEnable(GL_TEXTURE_2D);
@@ -250,16 +289,7 @@ void ONEBOTTLE::Draw(MAINCLASS* manager) {
         glEnable(GL_TEXTURE_GEN_S);
         glEnable(GL_TEXTURE_GEN_T);
         glColor4f(1, 1, 1, 0.125f);
-        glBegin(GL_TRIANGLES);
-        for (int i = 0; i < numMids; i++) {
-            const auto& tri = model->triangles[mids[i].tri];
-            for (int k = 0; k < 3; k++) {
-                glNormal3fv(tri.vertexNormals[k]);
-                glTexCoord2f(tri.s[k], -tri.t[k]);
-                glVertex3fv(model->vertices[tri.vertexIndices[k]].location);
-            }
-        }
-        glEnd();
+        DrawSorted();
         glDisable(GL_TEXTURE_GEN_S);
         glDisable(GL_TEXTURE_GEN_T);
         glColor4f(1, 1, 1, 1);
@@ -271,6 +301,9 @@ void ONEBOTTLE::Draw(MAINCLASS* manager) {
     glEnable(GL_CULL_FACE);
     DrawLabels();
     glDisable(GL_CULL_FACE);
+
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
 
     glPopMatrix();
     glDisable(GL_BLEND);

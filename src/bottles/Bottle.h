@@ -28,12 +28,17 @@ class ONEBOTTLE {
     // Gives the bottle its type and a random start (twelve rand() draws).
     void Load(BOTTLEINFO* type);
     void Move(double dt, MAINCLASS* manager);
-    void Rotate(MATRIX m);
+    void Rotate(const MATRIX& m);
     void Draw(MAINCLASS* manager);
     void Release(); // frees mids, forgets the type
 
     TRIMID* mids;
     int numMids;
+    // The corners of the triangles in the order of mids, three a triangle,
+    // refilled by every sort and drawn by the glass and shine passes: in
+    // order16 when the type's corner indices fit 16 bits, else in order32.
+    unsigned short* order16;
+    unsigned int* order32;
     VECTOR3D angle;
     VECTOR3D spin;
     VECTOR3D pos;
@@ -47,6 +52,8 @@ class ONEBOTTLE {
 
   private:
     void DrawLabels();
+    void DrawSorted();
+    void FillOrder();
 };
 
 int compare_mids(const void* a, const void* b);

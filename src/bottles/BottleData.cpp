@@ -6,13 +6,16 @@
 #include "maths/Misc.h"
 #include "model/MilkshapeModel.h"
 
+#include <array>
+#include <cstring>
+#include <map>
 #include <new>
 #include <string>
 
 BOTTLEINFO::BOTTLEINFO()
     : fileName{}, folder{}, name{}, loaded(false), selected(true), tag(0), flags(0), alpha(0.0f),
       size(1.0f), numTextures(0), textures(nullptr), model(nullptr), triCentres(nullptr),
-      numTris(0), top(0.0f), bottom(0.0f), radius(0.0f) {}
+      numTris(0), top(0.0f), bottom(0.0f), radius(0.0f), shortIndices(true) {}
 
 BOTTLEINFO::~BOTTLEINFO() {
     Release();
@@ -27,7 +30,72 @@ void BOTTLEINFO::Release() {
     delete[] triCentres;
     triCentres = nullptr;
     numTris = 0;
+    cornerPositions.clear();
+    cornerNormals.clear();
+    cornerTexCoords.clear();
+    triCorners.clear();
+    labelIndices16.clear();
+    labelIndices32.clear();
+    labelRuns.clear();
     loaded = false;
+}
+
+void BOTTLEINFO::BuildDrawArrays() {
+    // Corners are shared only when every value drawn with them is bit for
+    // bit the same, so each shared corner is lit and mapped exactly as the
+    // separate corners would be.
+    using Key = std::array<uint32_t, 6>;
+    std::map<Key, unsigned int> seen;
+    auto bits = [](float f) {
+        uint32_t u;
+        std::memcpy(&u, &f, sizeof u);
+        return u;
+    };
+    triCorners.resize(size_t(numTris) * 3);
+    for (int t = 0; t < numTris; t++) {
+        const auto& tri = model->triangles[t];
+        for (int k = 0; k < 3; k++) {
+            const float* n = tri.vertexNormals[k];
+            const float s = tri.s[k], tc = -tri.t[k];
+            const Key key = {tri.vertexIndices[k], bits(n[0]), bits(n[1]),
+                             bits(n[2]),           bits(s),    bits(tc)};
+            auto found = seen.find(key);
+            if (found == seen.end()) {
+                const unsigned int index = unsigned(seen.size());
+                found = seen.emplace(key, index).first;
+                const float* p = model->vertices[tri.vertexIndices[k]].location;
+                cornerPositions.insert(cornerPositions.end(), {p[0], p[1], p[2]});
+                cornerNormals.insert(cornerNormals.end(), {n[0], n[1], n[2]});
+                cornerTexCoords.insert(cornerTexCoords.end(), {s, tc});
+            }
+            triCorners[size_t(t) * 3 + k] = found->second;
+        }
+    }
+    // Groups whose material names no label slot are never drawn as labels.
+    shortIndices = seen.size() <= 65536;
+    int used = 0;
+    for (int g = 0; g < model->numGroups; g++) {
+        const auto& group = model->groups[g];
+        const int slot = group.materialIndex;
+        if (slot <= 0 || slot >= numTextures) {
+            continue;
+        }
+        LABELRUN run{slot, used, 0};
+        for (int j = 0; j < group.numTriangles; j++) {
+            const size_t t = group.triangleIndices[j];
+            for (int k = 0; k < 3; k++) {
+                const unsigned int corner = triCorners[t * 3 + k];
+                if (shortIndices) {
+                    labelIndices16.push_back(static_cast<unsigned short>(corner));
+                } else {
+                    labelIndices32.push_back(corner);
+                }
+            }
+        }
+        used += group.numTriangles * 3;
+        run.count = used - run.first;
+        labelRuns.push_back(run);
+    }
 }
 
 bool BOTTLEINFO::LoadData(const char* /*path*/, float loadSize, bool goodShine) {
@@ -131,5 +199,6 @@ bool BOTTLEINFO::Load(DATAFILE* file, float loadSize, bool goodShine) {
         }
     }
     top = static_cast<float>(top + radius * -0.35);
+    BuildDrawArrays();
     return true;
 }

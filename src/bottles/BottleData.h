@@ -4,10 +4,19 @@
 #include "maths/NiftyMaths.h"
 
 #include <cstdint>
+#include <vector>
 
 class DATAFILE;
 class MS3D;
 class Texture;
+
+// The triangles of one label group, as a run of corner indices in the type's
+// label index list, and the texture slot they are drawn with.
+struct LABELRUN {
+    int slot;
+    int first;
+    int count;
+};
 
 enum { BOTTLE_PATH_SIZE = 16384, BOTTLE_NAME_SIZE = 100 };
 
@@ -44,8 +53,23 @@ class BOTTLEINFO {
     float bottom; // lower end of the collision axis
     float radius; // largest vertex x
 
+    // The mesh as vertex arrays, built once when the type loads. Each corner
+    // of a triangle is one entry; corners with the same vertex, normal and
+    // texture coordinate share it. Texture coordinates are (s, -t).
+    std::vector<float> cornerPositions;   // 3 per corner
+    std::vector<float> cornerNormals;     // 3 per corner
+    std::vector<float> cornerTexCoords;   // 2 per corner
+    std::vector<unsigned int> triCorners; // 3 per triangle, in model order
+    // The label groups' corners, in 16 bits when every corner index fits
+    // (the rasteriser then takes the list as it is), else in 32.
+    bool shortIndices;
+    std::vector<unsigned short> labelIndices16;
+    std::vector<unsigned int> labelIndices32;
+    std::vector<LABELRUN> labelRuns; // the label groups in file order
+
   private:
     void Release();
+    void BuildDrawArrays();
 };
 
 #endif

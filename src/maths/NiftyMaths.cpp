@@ -45,7 +45,7 @@ MATRIX MatrixFromAngle(VECTOR3D angles) {
     return r;
 }
 
-VECTOR3D MatrixPointMultiply(MATRIX m, VECTOR3D p) {
+VECTOR3D MatrixPointMultiply(const MATRIX& m, VECTOR3D p) {
     const double x = p.x, y = p.y, z = p.z;
     VECTOR3D r;
     r.x = static_cast<float>(x * m[0] + y * m[4] + z * m[8] + m[12]);

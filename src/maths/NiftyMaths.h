@@ -34,7 +34,8 @@ struct MATRIX {
 // opposite way from y. No translation.
 MATRIX MatrixFromAngle(VECTOR3D angles);
 
-// m applied to the point p, without any division by w.
-VECTOR3D MatrixPointMultiply(MATRIX m, VECTOR3D p);
+// m applied to the point p, without any division by w. The matrix is taken
+// by reference: it is 128 bytes and this runs once per triangle per frame.
+VECTOR3D MatrixPointMultiply(const MATRIX& m, VECTOR3D p);
 
 #endif

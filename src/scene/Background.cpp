@@ -20,6 +20,20 @@ bool IsBorder(int i, int j) {
     return i == 0 || i == WOBBLE_COLUMNS - 1 || j == 0 || j == WOBBLE_ROWS - 1;
 }
 
+// The picture stretched over the view as one flat polygon.
+void DrawFlat(int width, int height) {
+    glBegin(GL_POLYGON);
+    glTexCoord2f(0, 0);
+    glVertex3f(0, 0, 0);
+    glTexCoord2f(1, 0);
+    glVertex3f(float(width), 0, 0);
+    glTexCoord2f(1, 1);
+    glVertex3f(float(width), float(height), 0);
+    glTexCoord2f(0, 1);
+    glVertex3f(0, float(height), 0);
+    glEnd();
+}
+
 } // namespace
 
 void BACKGROUND::InitWobble() {
@@ -117,18 +131,14 @@ void DrawBackground(const SETTINGS* settings, unsigned int picture, BACKGROUND* 
     // Name 0 binds no picture: the background is then plain white.
     glBindTexture(GL_TEXTURE_2D, picture);
     glColor4f(1, 1, 1, 1);
+    // The picture is modulated by white, which leaves every texel as it is:
+    // replacing instead spares the rasteriser a multiply per pixel of the
+    // whole view. The alpha written is the texel's either way.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     if (settings->DRUNKENBG && mesh != nullptr) {
         mesh->Draw(width, height, 1.0f, frameTime);
-        return;
+    } else {
+        DrawFlat(width, height);
     }
-    glBegin(GL_POLYGON);
-    glTexCoord2f(0, 0);
-    glVertex3f(0, 0, 0);
-    glTexCoord2f(1, 0);
-    glVertex3f(float(width), 0, 0);
-    glTexCoord2f(1, 1);
-    glVertex3f(float(width), float(height), 0);
-    glTexCoord2f(0, 1);
-    glVertex3f(0, float(height), 0);
-    glEnd();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }

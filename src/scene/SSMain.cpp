@@ -17,6 +17,14 @@
 namespace {
 
 const char kResourceFile[] = "dewkin.works";
+
+void (*framePartHook)(int part) = nullptr;
+
+void FramePartDone(int part) {
+    if (framePartHook != nullptr) {
+        framePartHook(part);
+    }
+}
 const int kPathSize = 16384;
 
 // At most 30 wobble steps a second, and never more than one a frame.
@@ -52,6 +60,10 @@ void Quad(float w, float h) {
 }
 
 } // namespace
+
+void SetFramePartHook(void (*hook)(int part)) {
+    framePartHook = hook;
+}
 
 SSMAIN::SSMAIN()
     : frameTime(0.0), width(0), height(0), preview(false), bannerTimer(90.0f), bannerShown(false),
@@ -177,6 +189,7 @@ void SSMAIN::DoUnderlay(SETTINGS* settings) {
 
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
+    FramePartDone(FRAME_UNDERLAY);
 }
 
 void SSMAIN::Draw() {
@@ -192,10 +205,12 @@ void SSMAIN::Draw() {
     bottleManager->frustum.ExtractFrustumFaster();
     bottleManager->DrawBottles(frameTime);
     glPopMatrix();
+    FramePartDone(FRAME_BOTTLES);
     if (!preview) {
         DoOverlay();
     }
     glDisable(GL_TEXTURE_2D);
+    FramePartDone(FRAME_OVERLAY);
 }
 
 void SSMAIN::DoOverlay() {

@@ -18,6 +18,13 @@ enum {
     SCENE_TEXTURES_NEEDED = 9
 };
 
+// The parts of a drawn frame, in drawing order.
+enum FRAMEPART { FRAME_UNDERLAY = 0, FRAME_BOTTLES = 1, FRAME_OVERLAY = 2, FRAME_PARTS = 3 };
+
+// Called, when set, as each part of a frame has been submitted: the timing
+// mode measures the parts with it. Null (the default) costs nothing.
+void SetFramePartHook(void (*hook)(int part));
+
 // The scene driver: one per view, driven once per drawn frame. It owns the
 // scene textures, the background mesh, the bottle manager and the name of
 // the background picture once the host hands it over.

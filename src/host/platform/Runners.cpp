@@ -5,6 +5,7 @@
 #include "host/platform/GLWindow.h"
 #include "host/platform/MixerSound.h"
 #include "maths/Misc.h"
+#include "scene/SSMain.h"
 #include "scene/Text.h"
 
 #include <GL/gl.h>
@@ -122,6 +123,37 @@ double CpuSeconds() {
            u.ru_stime.tv_usec / 1e6;
 }
 
+// CPU time of the whole process, every rasteriser thread included, at a
+// finer grain than getrusage.
+double ProcessCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// The bench's split of each frame's CPU time. A part ends when its drawing
+// has been rasterised (glFinish), so the rasteriser's threads are counted
+// with the part that gave them the work. The underlay's share starts where
+// the previous frame ended and so includes clearing the frame.
+struct FrameParts {
+    double mark = 0;
+    double sum[FRAME_PARTS] = {0, 0, 0};
+    bool counting = false;
+};
+FrameParts frameParts;
+
+void OnFramePart(int part) {
+    if (part < 0 || part >= FRAME_PARTS) {
+        return;
+    }
+    glFinish();
+    const double now = ProcessCpuSeconds();
+    if (frameParts.counting) {
+        frameParts.sum[part] += now - frameParts.mark;
+    }
+    frameParts.mark = now;
+}
+
 } // namespace
 
 void InstallQuitSignals() {
@@ -168,7 +200,10 @@ int RunRender(const RunOptions& o) {
 int RunBench(const RunOptions& o, double processStart) {
     std::string error;
     std::vector<double> frameMs;
+    frameMs.reserve(size_t(o.frames));
     double setupMs = -1, cpuStart = 0, last = 0;
+    frameParts = FrameParts();
+    SetFramePartHook(OnFramePart);
     const int status = RunHeadless(
         o,
         [&](long frame) {
@@ -176,6 +211,9 @@ int RunBench(const RunOptions& o, double processStart) {
             const double now =
                 std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
                     .count();
+            // The parts are counted from the second frame on, like the totals.
+            frameParts.mark = ProcessCpuSeconds();
+            frameParts.counting = true;
             if (frame == 1) {
                 setupMs = (now - processStart) * 1000.0;
                 cpuStart = CpuSeconds();
@@ -185,6 +223,7 @@ int RunBench(const RunOptions& o, double processStart) {
             last = now;
         },
         &error);
+    SetFramePartHook(nullptr);
     if (status != 0) {
         std::fprintf(stderr, "tumblix: %s\n", error.c_str());
         return status;
@@ -204,8 +243,11 @@ int RunBench(const RunOptions& o, double processStart) {
     std::printf(
         "{\"frames\": %ld, \"width\": %d, \"height\": %d, \"setup_ms\": %.1f, "
         "\"cpu_ms_per_frame\": %.3f, \"wall_ms_per_frame\": {\"p50\": %.3f, \"p99\": %.3f}, "
-        "\"max_rss_mb\": %.1f}\n",
+        "\"max_rss_mb\": %.1f, \"cpu_ms_per_frame_part\": {\"underlay\": %.3f, \"bottles\": %.3f, "
+        "\"overlay\": %.3f}}\n",
         o.frames, o.width, o.height, setupMs, cpu * 1000.0 / timed, percentile(0.5),
-        percentile(0.99), u.ru_maxrss / 1024.0);
+        percentile(0.99), u.ru_maxrss / 1024.0, frameParts.sum[FRAME_UNDERLAY] * 1000.0 / timed,
+        frameParts.sum[FRAME_BOTTLES] * 1000.0 / timed,
+        frameParts.sum[FRAME_OVERLAY] * 1000.0 / timed);
     return 0;
 }
