@@ -336,13 +336,13 @@ TEST_F(ConfigureDownloadTest, CheckThenDownloadPutsTheTypeInTheBottleFolder) {
 }
 
 TEST_F(ConfigureDownloadTest, ThePreviewMovesWhileASlowServerSendsTheList) {
-    // The server holds the list back for 8 s, within the 10 s the fetch may take.
-    std::ofstream(StorePath()) << "[dwTumblixSS]\nversion=1.0\nWebServer="
-                               << server.Address("/_/slow/8") << "\n";
+    // Bottles that move; the server holds the list back for 8 s, within the
+    // 10 s the fetch may take.
+    std::ofstream(StorePath()) << kStore << "WebServer=" << server.Address("/_/slow/8") << "\n";
     const std::string window = Start(resources);
     ASSERT_NE(window, "") << Contents(home / "out.txt");
     const auto exists = [&](const char* name) {
-        return std::filesystem::exists(home / "site" / name);
+        return std::filesystem::exists(home / (std::string("site/") + name));
     };
     ASSERT_TRUE(PressUntil(window, "alt+h", [&] { return exists("slow.arrived"); }));
     Shot first, next;
