@@ -363,6 +363,9 @@ TEST_F(DownloadsTest, AListThatCannotBeHadChangesNothingButTheStatus) {
              std::string("garbage, not a list"),
              std::string(),
              std::string("bplist00\xff\xff\xff\xff", 12),
+             // The root's offset points past the objects (found by fuzzing).
+             std::string("bplist00\xff\0\0\0\0\0\0\x01\x01", 17) + std::string(7, '\0') + "\x01" +
+                 std::string(15, '\0') + "\x08",
              head + "<dict><key>a</key><string>b;c</string></dict></plist>",
              head + "<string>a;b</string></plist>",
              head + "<array><string>a;b</string><integer>3</integer></array></plist>",

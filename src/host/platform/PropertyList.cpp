@@ -106,6 +106,9 @@ bool ScanBinary(const std::string& bytes, std::string* error) {
     }
     // The root's references count too: they may all name one string.
     const uint64_t root = BigEndian(bytes, size_t(table + top * offsetSize), offsetSize);
+    if (root < header || root >= t) {
+        return Refuse(error, "it is not a property list");
+    }
     const unsigned kind = static_cast<unsigned char>(bytes[size_t(root)]) >> 4;
     if (kind == 0xA || kind == 0xC || kind == 0xD) {
         uint64_t entries = static_cast<unsigned char>(bytes[size_t(root)]) & 0xF;
