@@ -16,6 +16,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <glib.h>
@@ -432,12 +433,13 @@ TEST_F(DownloadsTest, AHugeListIsReadOnlyAsFarAsThePopUpCanOffer) {
     }
     List(PlistOf(strings));
     downloads.limits.maxTextBytes = 16 << 20;
-    const auto start = std::chrono::steady_clock::now();
+    // The processor time of this process, which a loaded machine does not
+    // stretch: a parse gone quadratic would take minutes.
+    const std::clock_t start = std::clock();
     ASSERT_TRUE(downloads.CheckDownloadsAndWait()) << c.text.value;
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = double(std::clock() - start) / CLOCKS_PER_SEC;
     EXPECT_LT(seconds, 5.0);
-    RecordProperty("seconds", std::to_string(seconds));
+    RecordProperty("cpu_seconds", std::to_string(seconds));
     EXPECT_EQ(downloads.numDownloads, DownloadList::kMaxEntries - 1);
     EXPECT_EQ(c.available.items[5], "Type 6");
     EXPECT_EQ(c.available.items.back(), "Type 999");
