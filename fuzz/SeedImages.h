@@ -27,6 +27,12 @@ inline brew::Image Picture(uint32_t w, uint32_t h, uint32_t channels) {
     return image;
 }
 
+// A picture a few megabytes large once encoded: the fuzzers run with inputs
+// of up to 4 MB, and the decoders must be seen at the sizes files reach.
+inline brew::Image LargePicture() {
+    return Picture(1024, 768, 4);
+}
+
 inline brew::Lump ImageLump(const brew::Image& image, bool rle, uint32_t alphaMode) {
     brew::Lump lump;
     lump.body = brew::EncodeTGA(image, rle);

@@ -25,7 +25,12 @@ int main(int argc, char** argv) {
     model.groups[0].triangleIndices = {0};
     model.materials.resize(1);
     std::string error;
-    bool ok = brew::WriteFileBytes(dir + "/plain.tga", brew::EncodeTGA(image, false), &error) &&
+    brew::Image large(1024, 768, 4);
+    for (size_t i = 0; i < large.pixels.size(); i++) {
+        large.pixels[i] = uint8_t(i / 4 % 3 == 0 ? i : 9);
+    }
+    bool ok = brew::WriteFileBytes(dir + "/large.tga", brew::EncodeTGA(large, true), &error) &&
+              brew::WriteFileBytes(dir + "/plain.tga", brew::EncodeTGA(image, false), &error) &&
               brew::WriteFileBytes(dir + "/rle.tga", brew::EncodeTGA(image, true), &error) &&
               brew::WriteFileBytes(dir + "/model.ms3d", brew::EncodeMS3D(model), &error);
     if (!ok) {

@@ -37,5 +37,9 @@ int main(int argc, char** argv) {
     ok = seeds::Write(folder, "cut.brew",
                       brew::EncodeBottleFile(plain, {lumps[0], cut, lumps[2]})) &&
          ok;
+    ok = seeds::Write(folder, "large.brew",
+                      brew::EncodeBottleFile(
+                          plain, {lumps[0], seeds::ImageLump(seeds::LargePicture(), true, 0)})) &&
+         ok;
     return ok ? 0 : 1;
 }

@@ -40,5 +40,19 @@ int main(int argc, char** argv) {
     for (const auto& seed : seeds) {
         std::ofstream(folder + "/" + seed[0], std::ios::binary) << seed[1];
     }
+    // Large ones, a few megabytes each: a list nested 200000 deep, and a flat
+    // list of 30000 entries.
+    std::string deep = head, wide = head + "<array>";
+    for (int i = 0; i < 200000; i++) {
+        deep += "<array>";
+    }
+    for (int i = 0; i < 200000; i++) {
+        deep += "</array>";
+    }
+    for (int i = 0; i < 30000; i++) {
+        wide += "<string>T" + std::to_string(i) + ";http://h/" + std::to_string(i) + "</string>";
+    }
+    std::ofstream(folder + "/deep.plist", std::ios::binary) << deep << "</plist>\n";
+    std::ofstream(folder + "/wide.plist", std::ios::binary) << wide << "</array></plist>\n";
     return 0;
 }

@@ -100,9 +100,27 @@ int main(int argc, char** argv) {
     brew::Ms3dModel emptyGroup = Tube();
     emptyGroup.groups[1].triangleIndices.clear();
 
-    const bool ok = Write(folder, "seed-empty.ms3d", empty) &&
-                    Write(folder, "seed-tube.ms3d", tube) &&
-                    Write(folder, "seed-animated.ms3d", animated) &&
-                    Write(folder, "seed-empty-group.ms3d", emptyGroup);
+    // A large one: the tube repeated to some megabytes.
+    brew::Ms3dModel large = Tube();
+    const brew::Ms3dModel one = Tube();
+    while (large.vertices.size() + one.vertices.size() < 20000) {
+        const uint16_t base = uint16_t(large.vertices.size());
+        const uint16_t firstTriangle = uint16_t(large.triangles.size());
+        large.vertices.insert(large.vertices.end(), one.vertices.begin(), one.vertices.end());
+        for (brew::Ms3dTriangle t : one.triangles) {
+            for (uint16_t& v : t.vertexIndices) {
+                v = uint16_t(v + base);
+            }
+            large.triangles.push_back(t);
+        }
+        for (size_t k = 0; k < one.triangles.size(); k++) {
+            large.groups[0].triangleIndices.push_back(uint16_t(firstTriangle + k));
+        }
+    }
+
+    const bool ok =
+        Write(folder, "seed-large.ms3d", large) && Write(folder, "seed-empty.ms3d", empty) &&
+        Write(folder, "seed-tube.ms3d", tube) && Write(folder, "seed-animated.ms3d", animated) &&
+        Write(folder, "seed-empty-group.ms3d", emptyGroup);
     return ok ? 0 : 1;
 }

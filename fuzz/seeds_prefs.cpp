@@ -25,5 +25,11 @@ int main(int argc, char** argv) {
     for (const auto& seed : seeds) {
         std::ofstream(folder + "/" + seed[0], std::ios::binary) << seed[1];
     }
+    // A large one: a selection of 100000 switched-off types.
+    std::string large = std::string(seeds[0][1]) + "BottleSelection=";
+    for (int i = 0; i < 100000; i++) {
+        large += "type" + std::to_string(i) + ".brew#";
+    }
+    std::ofstream(folder + "/large.ini", std::ios::binary) << large << "#\n";
     return 0;
 }

@@ -22,5 +22,9 @@ int main(int argc, char** argv) {
     ok = seeds::Write(folder, "broken.works",
                       brew::EncodeResourceFile({lumps[1], broken, lumps[0]})) &&
          ok;
+    ok = seeds::Write(folder, "large.works",
+                      brew::EncodeResourceFile(
+                          {lumps[0], seeds::ImageLump(seeds::LargePicture(), false, 1)})) &&
+         ok;
     return ok ? 0 : 1;
 }

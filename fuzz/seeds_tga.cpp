@@ -27,5 +27,16 @@ int main(int argc, char** argv) {
     over.insert(over.end(), {0x80, 1, 2, 3});
     over[12] = 1;
     ok = seeds::Write(folder, "over.tga", over) && ok;
+    // Large ones: a real-sized image, a header at the edge bound over a body
+    // that cannot fill it, and a header asking for 65535 x 65535 over a small
+    // run-length body.
+    ok = seeds::Write(folder, "large.tga", brew::EncodeTGA(seeds::LargePicture(), true)) && ok;
+    brew::Bytes edge = brew::EncodeTGA(seeds::Picture(64, 64, 3), true);
+    edge[12] = edge[14] = 0;
+    edge[13] = edge[15] = 0x10;
+    ok = seeds::Write(folder, "edge.tga", edge) && ok;
+    brew::Bytes huge = brew::EncodeTGA(seeds::Picture(64, 64, 3), true);
+    huge[12] = huge[13] = huge[14] = huge[15] = 0xFF;
+    ok = seeds::Write(folder, "huge.tga", huge) && ok;
     return ok ? 0 : 1;
 }

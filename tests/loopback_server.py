@@ -3,12 +3,16 @@
 misbehaving answers under /_/<mode>/... (the rest of the path names a file of
 the folder where the mode needs one):
 
-  /_/slow/<s>/<path>      waits s seconds before answering
+  /_/slow/<s>/<path>      waits s seconds before answering; writes the files
+                          slow.arrived and slow.answered into the folder
+                          when the request comes and when the wait ends
   /_/stall/<path>         sends the headers, then nothing for a minute
   /_/trickle/<path>       sends the headers and 10 bytes, then nothing for a minute
   /_/endless/<path>       a body without end (no length)
   /_/cut/<n>/<path>       announces the whole file, sends n bytes, closes
   /_/nolength/<path>      the file without a Content-Length
+  /_/nolengthcut/<n>/<path>  n bytes of the file without a Content-Length, closes
+  /_/huge/<path>          announces 100 GB, then sends nothing for a minute
   /_/gzip/<path>          the file gzip-compressed, as application/gzip
   /_/named/<name>/<path>  the file with Content-Disposition filename="<name>"
                           (<name> percent-decoded)
@@ -55,7 +59,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         mode, rest = parts[2], parts[3:]
         try:
             if mode == "slow":
+                open(os.path.join(self.directory, "slow.arrived"), "w").close()
                 time.sleep(float(rest[0]))
+                open(os.path.join(self.directory, "slow.answered"), "w").close()
                 self.path = "/" + "/".join(rest[1:])
                 return super().do_GET()
             if mode in ("stall", "trickle"):
@@ -82,6 +88,18 @@ class Handler(http.server.SimpleHTTPRequestHandler):
                 self.wfile.write(body[: int(rest[0])])
                 self.wfile.flush()
                 self.close_connection = True
+                return
+            if mode == "nolengthcut":
+                body = self.read("/".join(rest[1:]))[: int(rest[0])]
+                self.send_body(body, length=False)
+                self.close_connection = True
+                return
+            if mode == "huge":
+                self.send_response(200)
+                self.send_header("Content-Length", str(100 << 30))
+                self.end_headers()
+                self.wfile.flush()
+                time.sleep(60)
                 return
             if mode == "nolength":
                 return self.send_body(self.read("/".join(rest)), length=False)

@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <SDL_image.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 // tumblix-brew inspect and verify on files written here byte by byte.
 
@@ -30,16 +31,21 @@ class InspectTest : public ::testing::Test {
     TempDir tmp;
 };
 
-brew::Bytes Resources(bool brokenImage) {
+// A container the saver can set up from: pictures at 0, 1 and 4 to 8, a
+// blob at 2 (and 3). `pictures` of them (at most 9 lumps), a blob for the
+// picture at `notPicture` when that is given.
+brew::Bytes Resources(bool brokenImage, size_t lumpCount = 9, int notPicture = -1) {
     std::vector<brew::Lump> lumps;
     brew::Lump image;
     image.type = brew::LUMP_TGA;
     image.alphaMode = 2;
     image.body = brew::EncodeTGA(fixtures::Solid(16, 8, 1, 2, 3), true);
-    lumps.push_back(image);
     brew::Lump blob;
     blob.body = {'h', 'i'};
-    lumps.push_back(blob);
+    for (size_t i = 0; i < lumpCount; i++) {
+        const bool picture = (i < 2 || i > 3) && int(i) != notPicture;
+        lumps.push_back(picture ? image : blob);
+    }
     if (brokenImage) {
         brew::Lump bad = image;
         bad.body[2] = 3; // greyscale, which the saver does not take
@@ -75,7 +81,7 @@ TEST_F(InspectTest, GoodBottleAndResourceContainer) {
     EXPECT_NE(r.out.find("\"image\": {\"width\": 4, \"height\": 4, \"bpp\": 24}"),
               std::string::npos);
     EXPECT_NE(r.out.find("\"kind\": \"resource\", \"ok\": true"), std::string::npos);
-    EXPECT_NE(r.out.find("\"index\": 1, \"size\": 2"), std::string::npos);
+    EXPECT_NE(r.out.find("\"index\": 2, \"size\": 2"), std::string::npos);
     EXPECT_NE(r.out.find("\"type\": 1, \"alphaMode\": 2, \"image\": {\"width\": 16, \"height\": 8"),
               std::string::npos);
 
@@ -114,7 +120,7 @@ TEST_F(InspectTest, BadFilesSayWhy) {
     EXPECT_NE(r.out.find("future.brew: format version 2.0 is not supported"), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("model.brew: lump 0: Not a valid MS3D file!"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("broken.works: lump 2: TGA file be type 2 or type 10 "), std::string::npos)
+    EXPECT_NE(r.out.find("broken.works: lump 9: TGA file be type 2 or type 10 "), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("notes.txt: neither a bottle data file"), std::string::npos) << r.out;
 
@@ -129,6 +135,40 @@ TEST_F(InspectTest, BadFilesSayWhy) {
     EXPECT_NE(r.out.find("\"lumps\": null"), std::string::npos);
     EXPECT_NE(r.out.find("\"kind\": \"unknown\", \"ok\": false"), std::string::npos);
     EXPECT_NE(r.out.find("\"header\": null, \"lumps\": null"), std::string::npos);
+}
+
+// verify says what the saver's set-up would say of a resource container.
+TEST_F(InspectTest, AResourceContainerTheSaverRefusesFailsVerify) {
+    const std::string fewer = Write("fewer.works", Resources(false, 8));
+    const std::string noLogo = Write("nologo.works", Resources(false, 9, 1));
+    const std::string noShine = Write("noshine.works", Resources(false, 9, 8));
+    const ToolResult r =
+        Brew("verify " + Quote(fewer) + " " + Quote(noLogo) + " " + Quote(noShine));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("fewer.works: The resource file has too few textures! (8 lumps; the "
+                         "saver needs 9)"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("nologo.works: The resource file is missing a scene picture! (lump 1 is "
+                         "not a picture)"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("noshine.works: The resource file is missing a scene picture! (lump 8"),
+              std::string::npos)
+        << r.out;
+}
+
+// A FIFO (or any file that is not a regular file) is refused without
+// waiting for a writer.
+TEST_F(InspectTest, AFifoIsRefusedWithoutBlocking) {
+    const std::string fifo = tmp / "a.brew";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const char* command : {"inspect", "verify"}) {
+        const ToolResult r = RunTool("timeout 60 " + Quote(BuildProgram("tumblix-brew")) + " " +
+                                     command + " " + Quote(fifo));
+        EXPECT_NE(r.status, 124) << command << ": blocked on the FIFO";
+        EXPECT_NE(r.out.find("not a regular file"), std::string::npos) << r.out;
+    }
 }
 
 TEST_F(InspectTest, UsageAndMissingFiles) {

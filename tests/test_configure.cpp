@@ -335,6 +335,29 @@ TEST_F(ConfigureDownloadTest, CheckThenDownloadPutsTheTypeInTheBottleFolder) {
     EXPECT_EQ(Contents(StorePath()), store);
 }
 
+TEST_F(ConfigureDownloadTest, ThePreviewMovesWhileASlowServerSendsTheList) {
+    // Bottles that move; the server holds the list back for 8 s, within the
+    // 10 s the fetch may take.
+    std::ofstream(StorePath()) << kStore << "WebServer=" << server.Address("/_/slow/8") << "\n";
+    const std::string window = Start(resources);
+    ASSERT_NE(window, "") << Contents(home / "out.txt");
+    const auto exists = [&](const char* name) {
+        return std::filesystem::exists(home / (std::string("site/") + name));
+    };
+    ASSERT_TRUE(PressUntil(window, "alt+h", [&] { return exists("slow.arrived"); }));
+    Shot first, next;
+    ASSERT_TRUE(Screenshot(window, &first));
+    Change change;
+    while (change.pixels == 0 && !exists("slow.answered")) {
+        ASSERT_TRUE(Screenshot(window, &next));
+        change = Compare(first, next);
+    }
+    EXPECT_GT(change.pixels, 50) << "the preview stood still while the list was fetched";
+    EXPECT_FALSE(exists("slow.answered"));
+    Keys(window, "Escape");
+    EXPECT_EQ(Wait(), 0) << Contents(home / "out.txt");
+}
+
 TEST_F(ConfigureDownloadTest, ClosingTheWindowMidDownloadKeepsTheTypeThatWasThere) {
     // The folder already has a porter.brew (another type under the same file
     // name); the list offers one that never finishes arriving.

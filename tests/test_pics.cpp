@@ -14,6 +14,9 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -314,6 +317,58 @@ TEST_F(PictureTest, FilesThatAreNotPicturesFailAndLeaveTheRecordAlone) {
     Texture t;
     EXPECT_FALSE(loadPicFile(good.c_str(), &t));
     EXPECT_EQ(t.texID, 0u);
+}
+
+// A FIFO named like a picture (no writer will ever come) is refused at
+// once; a hang would let the alarm end the child.
+TEST_F(PictureTest, OnlyRegularFilesAreRead) {
+    const std::string fifo = folder.path + "/a.png";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            alarm(60);
+            PicBitmap bmp;
+            const bool read = ReadPicture(fifo.c_str(), &bmp);
+            std::_Exit(!read && std::strstr(SDL_GetError(), "not a regular file") ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
+    for (const std::string& path : {folder.path, std::string("/dev/null")}) {
+        PicBitmap bmp;
+        EXPECT_FALSE(ReadPicture(path.c_str(), &bmp)) << path;
+    }
+}
+
+// Pictures over 16384 pixels on an edge are refused from their headers,
+// before anything is decoded; the bound itself still loads.
+TEST_F(PictureTest, PicturesOverTheEdgeBoundAreRefusedFromTheirHeaders) {
+    const auto grey = [](uint32_t x, uint32_t) { return RGBA{uint8_t(x), 1, 2, 255}; };
+    // A GIF whose screen is 1 x 1 but whose one image is 20000 x 1.
+    const brew::Bytes gif = {'G', 'I', 'F', '8',  '9',  'a', 1, 0, 1, 0, 0,    0, 0, 0x2c, 0,
+                             0,   0,   0,   0x20, 0x4e, 1,   0, 0, 2, 2, 0x44, 1, 0, 0x3b};
+    SDL_Surface* wide = SDL_CreateRGBSurfaceWithFormat(0, 16385, 1, 24, SDL_PIXELFORMAT_RGB24);
+    ASSERT_NE(wide, nullptr);
+    const std::string jpeg = folder.path + "/wide.jpg", bmpFile = folder.path + "/wide.bmp";
+    ASSERT_EQ(IMG_SaveJPG(wide, jpeg.c_str(), 90), 0);
+    ASSERT_EQ(SDL_SaveBMP(wide, bmpFile.c_str()), 0);
+    SDL_FreeSurface(wide);
+    const std::pair<std::string, const char*> refused[] = {
+        {WritePng("wide.png", Rgb(20000, 1, grey)), "it claims 20000 pixels on an edge"},
+        {WritePng("tall.png", Rgb(1, 16385, grey)), "it claims 16385 pixels on an edge"},
+        {folder.Write("image.gif", gif), "it claims 20000 pixels on an edge"},
+        {jpeg, "it claims 16385 pixels on an edge"},
+        {bmpFile, "it claims 16385 pixels on an edge"},
+    };
+    for (const auto& [path, why] : refused) {
+        PicBitmap bmp;
+        EXPECT_FALSE(ReadPicture(path.c_str(), &bmp)) << path;
+        EXPECT_NE(std::strstr(SDL_GetError(), why), nullptr) << path << ": " << SDL_GetError();
+        EXPECT_TRUE(bmp.bitmapData.empty());
+    }
+    PicBitmap bmp;
+    ASSERT_TRUE(ReadPicture(WritePng("edge.png", Rgb(16384, 1, grey)).c_str(), &bmp))
+        << SDL_GetError();
+    EXPECT_EQ(bmp.pixelsWide, 16384);
 }
 
 // Bitmaps no real reader gives, to show the resampling never reads outside one.

@@ -3,7 +3,11 @@
 #include "brewlib/TgaWriter.h"
 
 #include <cstring>
+#include <fstream>
+#include <string>
 #include <sys/resource.h>
+#include <unistd.h>
+#include <utility>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TUMBLIX_ASAN 1
@@ -16,7 +20,7 @@
 #ifdef TUMBLIX_ASAN
 // Lets a test see a refused allocation as the null a real shortage gives.
 extern "C" const char* __asan_default_options() {
-    return "allocator_may_return_null=1:max_allocation_size_mb=2048";
+    return "allocator_may_return_null=1:max_allocation_size_mb=56";
 }
 #endif
 
@@ -257,23 +261,27 @@ TEST_F(TgaTest, PixelDataEndingEarlyIsReportedWhereItEnds) {
     ExpectFailure(runPixel, kError, "Could not read from file");
 }
 
-// Runs in a child process whose allocations cannot reach 4 GiB: 0 when
-// decoding path fails with exactly this message and leaves no pixels.
-int DecodeWithLittleMemory(const std::string& path, const char* text) {
-#ifndef TUMBLIX_ASAN
-    const rlimit limit = {rlim_t(4) << 30, rlim_t(4) << 30};
-    setrlimit(RLIMIT_AS, &limit);
-#endif
+// Runs in a child process that cannot allocate 64 MB (one 32-bit image at
+// the edge bound): 0 when decoding path fails with exactly this message and
+// leaves no pixels.
+int DecodeWithLittleMemory(const std::string& path, const std::string& text) {
     AlertRecorder recorder;
     Texture t;
     std::ifstream s(path, std::ios::binary);
+#ifndef TUMBLIX_ASAN
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t room = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + (rlim_t(32) << 20);
+    const rlimit limit = {room, room};
+    setrlimit(RLIMIT_AS, &limit);
+#endif
     const bool ok = LoadTGA2(&t, &s);
     const bool reported =
         recorder.alerts().size() == 1 && recorder.alerts()[0] == AlertRecorder::Alert(kError, text);
     return !ok && reported && t.imageData == nullptr ? 0 : 1;
 }
 
-void ExpectFailureWithLittleMemory(const std::string& path, const char* text) {
+void ExpectFailureWithLittleMemory(const std::string& path, const std::string& text) {
     // A forked child that leaves at once: the parent's folder is the one in
     // use, and the parent removes it.
     GTEST_FLAG_SET(death_test_style, "fast");
@@ -281,37 +289,73 @@ void ExpectFailureWithLittleMemory(const std::string& path, const char* text) {
         << text;
 }
 
-// A damaged header asking for the largest image is refused without trying
-// the 16 GiB allocation (which would fail in the child and say so), with the
-// message the decoding would have ended in.
+// A header asking for more than 4096 pixels on an edge is refused before
+// anything is allocated, however much of the file follows: a small
+// run-length body can describe a huge image.
+TEST_F(TgaTest, ImagesLargerThanTheEdgeBoundAreRefusedBeforeAllocating) {
+    struct Case {
+        uint8_t type;
+        uint16_t width, height;
+    };
+    for (const Case& k : {Case{10, 0xffff, 0xffff}, Case{2, 4097, 1}, Case{10, 1, 4097}}) {
+        brew::Bytes bytes = Header(k.type, k.width, k.height, 32);
+        for (int i = 0; i < 4000; i++) {
+            Append(bytes, {0xff, 1, 2, 3, 4});
+        }
+        const std::string text = "Image too large: " + std::to_string(k.width) + " x " +
+                                 std::to_string(k.height) + " pixels (at most 4096 on an edge)";
+        ExpectFailureWithLittleMemory(folder.Write("large.tga", bytes), text);
+    }
+    // The bound itself still decodes: 4096 x 4096 in runs of 128 pixels.
+    brew::Bytes edge = Header(10, 4096, 4096, 24);
+    for (int i = 0; i < 4096 * 32; i++) {
+        Append(edge, {0xff, 7, 8, 9});
+    }
+    ASSERT_TRUE(Decode(edge));
+    EXPECT_EQ(Pixels().size(), size_t(4096) * 4096 * 3);
+}
+
+// An image the rest of the file cannot fill is refused before its buffer is
+// allocated (which would fail in the child and say so), with the message
+// its decoding would have ended in.
 TEST_F(TgaTest, ImagesTheFileCannotFillAreRefusedBeforeAllocating) {
-    brew::Bytes flat = Header(2, 0xffff, 0xffff, 32);
+    brew::Bytes flat = Header(2, 4096, 4096, 32);
     Append(flat, {1, 2, 3, 4});
     ExpectFailureWithLittleMemory(folder.Write("flat.tga", flat), "Could not read image data");
 
-    brew::Bytes rle = Header(10, 0xffff, 0xffff, 32);
-    Append(rle, {0xff, 1, 2, 3, 4, 0xff, 1, 2, 3, 4});
-    ExpectFailureWithLittleMemory(folder.Write("rle.tga", rle), "Could not read RLE header");
+    // Run-length bodies cut short at a packet header, inside a run packet's
+    // pixel, inside a raw packet's pixels.
+    const std::pair<brew::Bytes, const char*> cuts[] = {
+        {{0xff, 1, 2, 3, 4, 0xff, 1, 2, 3, 4}, "Could not read RLE header"},
+        {{0xff, 1, 2, 3, 4, 0xff, 1, 2}, "Could not read from file"},
+        {{0xff, 1, 2, 3, 4, 0x03, 1, 2, 3, 4, 5, 6}, "Could not read image data"},
+    };
+    for (const auto& [body, text] : cuts) {
+        brew::Bytes rle = Header(10, 4096, 4096, 32);
+        rle.insert(rle.end(), body.begin(), body.end());
+        ExpectFailureWithLittleMemory(folder.Write("rle.tga", rle), text);
+    }
 
     // Exactly enough packets of 128 pixels still decode: 257 pixels need three.
     brew::Bytes tight = Header(10, 257, 1, 24);
     Append(tight, {0xff, 1, 2, 3, 0xff, 1, 2, 3, 0x80, 4, 5, 6});
     ASSERT_TRUE(Decode(tight));
     EXPECT_EQ(Pixels().back(), 4);
+    // Cut inside the last run packet's pixel: the message of the decoding.
     tight.pop_back();
-    ExpectFailure(tight, kError, "Could not read RLE header");
+    ExpectFailure(tight, kError, "Could not read from file");
 }
 
 TEST_F(TgaTest, AllocationFailureIsReported) {
-    // A sparse file long enough for a 65535 x 65535 x 32-bit image (16 GiB),
-    // so only the allocation can fail.
+    // A sparse file long enough for a 4096 x 4096 x 32-bit image (64 MB), so
+    // only the allocation can fail.
     const std::string path = folder.path + "/huge.tga";
     {
-        brew::Bytes header = Header(2, 0xffff, 0xffff, 32);
+        brew::Bytes header = Header(2, 4096, 4096, 32);
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(header.data()), std::streamsize(header.size()));
     }
-    std::filesystem::resize_file(path, 18 + uint64_t(0xffff) * 0xffff * 4);
+    std::filesystem::resize_file(path, 18 + uint64_t(4096) * 4096 * 4);
     ExpectFailureWithLittleMemory(path, "Could not allocate memory for image");
 }
 

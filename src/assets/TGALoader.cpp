@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -42,11 +43,65 @@ uint64_t RemainingBytes(std::ifstream* s) {
     return uint64_t(end - here);
 }
 
+// The run-length packets of an image of `total` pixels, decoded into
+// `pixels` (bytesPerPixel each), or only read through when `pixels` is null.
+// Null when they fill the image, else the message the decoding ends with.
+const char* DecodePackets(std::ifstream* s, uint64_t bytesPerPixel, uint64_t total,
+                          GLubyte* pixels) {
+    uint64_t count = 0;
+    unsigned char pixel[4] = {};
+    // Packets may cross rows but never run past the last pixel.
+    auto store = [&]() {
+        if (count == total) {
+            return false;
+        }
+        if (pixels != nullptr) {
+            GLubyte* at = pixels + count * bytesPerPixel;
+            at[0] = pixel[2];
+            at[1] = pixel[1];
+            at[2] = pixel[0];
+            if (bytesPerPixel == 4) {
+                at[3] = pixel[3];
+            }
+        }
+        count++;
+        return true;
+    };
+    while (count < total) {
+        unsigned char packet;
+        if (!ReadBytes(s, &packet, 1)) {
+            return "Could not read RLE header";
+        }
+        if (packet < 128) {
+            for (int n = packet + 1; n > 0; n--) {
+                if (!ReadBytes(s, pixel, bytesPerPixel)) {
+                    return "Could not read image data";
+                }
+                if (!store()) {
+                    return "Too many pixels read";
+                }
+            }
+        } else {
+            if (!ReadBytes(s, pixel, bytesPerPixel)) {
+                return "Could not read from file";
+            }
+            for (int n = packet - 127; n > 0; n--) {
+                if (!store()) {
+                    return "Too many pixels read";
+                }
+            }
+        }
+    }
+    return nullptr;
+}
+
 // What both body readers start with: the six info bytes, their checks and the
-// pixel buffer. An image the rest of the stream cannot fill is refused before
-// anything is allocated for it, with the message its decoding would end in,
-// so a damaged header asking for 65535 x 65535 pixels costs nothing. A run
-// packet supplies at most 128 pixels for its header byte and one pixel.
+// pixel buffer. No image in our containers needs more than kMaxTgaEdge pixels
+// on an edge, so larger ones are refused before anything is allocated. An
+// image the rest of the stream cannot fill is refused too, with the message
+// its decoding would end in (found by reading the packets through without
+// storing them), so a damaged header costs nothing. A run packet supplies at
+// most 128 pixels for its header byte and one pixel.
 bool BeginBody(Texture* texture, std::ifstream* s, bool compressed) {
     ReleasePixels(texture);
     unsigned char info[6];
@@ -59,6 +114,12 @@ bool BeginBody(Texture* texture, std::ifstream* s, bool compressed) {
     if (texture->width == 0 || texture->height == 0 || (texture->bpp != 24 && texture->bpp != 32)) {
         return Alert("Invalid texture information");
     }
+    if (texture->width > kMaxTgaEdge || texture->height > kMaxTgaEdge) {
+        const std::string text = "Image too large: " + std::to_string(texture->width) + " x " +
+                                 std::to_string(texture->height) + " pixels (at most " +
+                                 std::to_string(kMaxTgaEdge) + " on an edge)";
+        return Alert(text.c_str());
+    }
     texture->type = texture->bpp == 24 ? GL_RGB : GL_RGBA;
 
     const uint64_t bytesPerPixel = texture->bpp / 8;
@@ -68,7 +129,8 @@ bool BeginBody(Texture* texture, std::ifstream* s, bool compressed) {
     if (compressed) {
         const uint64_t fewestPackets = (pixels + 127) / 128;
         if (fewestPackets * (1 + bytesPerPixel) > remaining) {
-            return Alert("Could not read RLE header");
+            const char* failure = DecodePackets(s, bytesPerPixel, pixels, nullptr);
+            return Alert(failure != nullptr ? failure : "Could not read RLE header");
         }
     } else if (imageSize > remaining) {
         return Alert("Could not read image data");
@@ -137,51 +199,7 @@ bool LoadCompressedTGA2(Texture* texture, std::ifstream* s) {
     if (!BeginBody(texture, s, true)) {
         return false;
     }
-    const uint64_t bytesPerPixel = texture->bpp / 8;
-    const uint64_t total = uint64_t(texture->width) * texture->height;
-    uint64_t count = 0;
-    unsigned char pixel[4] = {};
-
-    // Packets may cross rows but never run past the last pixel.
-    auto store = [&]() {
-        if (count == total) {
-            return false;
-        }
-        GLubyte* at = texture->imageData + count * bytesPerPixel;
-        at[0] = pixel[2];
-        at[1] = pixel[1];
-        at[2] = pixel[0];
-        if (bytesPerPixel == 4) {
-            at[3] = pixel[3];
-        }
-        count++;
-        return true;
-    };
-
-    while (count < total) {
-        unsigned char packet;
-        if (!ReadBytes(s, &packet, 1)) {
-            return FailBody(texture, "Could not read RLE header");
-        }
-        if (packet < 128) {
-            for (int n = packet + 1; n > 0; n--) {
-                if (!ReadBytes(s, pixel, bytesPerPixel)) {
-                    return FailBody(texture, "Could not read image data");
-                }
-                if (!store()) {
-                    return FailBody(texture, "Too many pixels read");
-                }
-            }
-        } else {
-            if (!ReadBytes(s, pixel, bytesPerPixel)) {
-                return FailBody(texture, "Could not read from file");
-            }
-            for (int n = packet - 127; n > 0; n--) {
-                if (!store()) {
-                    return FailBody(texture, "Too many pixels read");
-                }
-            }
-        }
-    }
-    return true;
+    const char* failure = DecodePackets(
+        s, texture->bpp / 8, uint64_t(texture->width) * texture->height, texture->imageData);
+    return failure == nullptr || FailBody(texture, failure);
 }

@@ -10,6 +10,10 @@
 // texture: width, height, bpp, type and imageData (malloc), pixels in file
 // order as R, G, B (and A). texID is left alone. Every failure is shown with
 // MessageBox before false is returned, and leaves imageData empty.
+//
+// Images wider or taller than kMaxTgaEdge are refused before any allocation:
+// the built-in content needs at most 1024 pixels on an edge.
+constexpr unsigned kMaxTgaEdge = 4096;
 bool LoadTGA2(Texture* texture, std::ifstream* s);
 
 // The two body readers LoadTGA2 hands over to; each starts at byte 12.

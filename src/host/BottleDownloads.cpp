@@ -1,11 +1,13 @@
 #include "host/BottleDownloads.h"
 
 #include "bottles/MainClass.h"
+#include "host/BottleFileCheck.h"
 #include "host/TumblixView.h"
 #include "host/WebServer.h"
 #include "host/platform/GzipDecoder.h"
 #include "scene/SSMain.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cinttypes>
 #include <clocale>
@@ -89,6 +91,7 @@ DownloadOutlets DownloadOutlets::FromSheet(const SheetOutlets& sheet) {
 BottleDownloads::BottleDownloads(const DownloadOutlets& outlets) : o(outlets) {}
 
 BottleDownloads::~BottleDownloads() {
+    listTransfer.reset();
     transfer.reset();
     decoder.reset();
     file.Discard();
@@ -102,41 +105,93 @@ void BottleDownloads::UseView(TumblixView& view) {
 }
 
 bool BottleDownloads::configureSheet_checkdownloads() {
+    if (checking()) {
+        return true;
+    }
     std::string problem;
     const std::string address = WebServer::BottleListAddress(&problem);
     if (address.empty()) {
         o.oDownloadText->setText("Error! " + problem);
         return false;
     }
-    std::string text, description;
-    FetchFailure failure = FetchFailure::NoAnswer;
-    if (!FetchText(address, limits, &text, &failure, &description)) {
-        switch (failure) {
-        case FetchFailure::NoAnswer:
-            o.oDownloadText->setText(kNoServer);
-            break;
-        case FetchFailure::TimedOut:
-            o.oDownloadText->setText("Error! The server did not send the list of bottle types "
-                                     "within " +
-                                     std::to_string(limits.textSeconds) + " seconds!");
-            break;
-        case FetchFailure::TooLarge:
-            o.oDownloadText->setText("Error! The list of bottle types is larger than " +
-                                     ByteSizeText(limits.maxTextBytes) + "!");
-            break;
-        case FetchFailure::HttpStatus:
-            o.oDownloadText->setText("Error! The server has no list of bottle types (" +
-                                     description + ")!");
-            break;
-        case FetchFailure::NotWeb:
-            o.oDownloadText->setText("Error! The server sent the list of bottle types "
-                                     "elsewhere: " +
-                                     description + "!");
-            break;
-        }
+    // The list keeps the limits of a text: its own size and time bounds.
+    WebLimits bounds = limits;
+    bounds.maxFileBytes = limits.maxTextBytes;
+    bounds.downloadSeconds = limits.textSeconds;
+    bounds.stallSeconds = limits.textSeconds;
+    listText.clear();
+    auto next = std::make_unique<WebTransfer>();
+    WebTransfer::Handlers handlers;
+    handlers.data = [this](const char* data, size_t length) {
+        listText.append(data, length);
+        return std::string();
+    };
+    handlers.finish = [this] {
+        releasedList = std::move(listTransfer);
+        ListArrived();
+    };
+    handlers.fail = [this](const std::string& description, const std::string&) {
+        const FetchFailure failure = listTransfer->failure();
+        releasedList = std::move(listTransfer);
+        ListFailed(failure, description);
+    };
+    std::string error;
+    if (!next->Start(address, bounds, std::move(handlers), &error)) {
+        o.oDownloadText->setText(kNoServer);
         return false;
     }
+    listTransfer = std::move(next);
+    if (onStarted) {
+        onStarted();
+    }
+    return true;
+}
 
+bool BottleDownloads::CheckDownloadsAndWait() {
+    listRead = false;
+    if (!configureSheet_checkdownloads()) {
+        return false;
+    }
+    while (checking()) {
+        listTransfer->Wait(100);
+        Step();
+    }
+    return listRead;
+}
+
+void BottleDownloads::ListFailed(FetchFailure failure, const std::string& description) {
+    listRead = false;
+    listText.clear();
+    switch (failure) {
+    case FetchFailure::NoAnswer:
+    case FetchFailure::Refused:
+        o.oDownloadText->setText(kNoServer);
+        break;
+    case FetchFailure::TimedOut:
+        o.oDownloadText->setText("Error! The server did not send the list of bottle types "
+                                 "within " +
+                                 std::to_string(limits.textSeconds) + " seconds!");
+        break;
+    case FetchFailure::TooLarge:
+        o.oDownloadText->setText("Error! The list of bottle types is larger than " +
+                                 ByteSizeText(limits.maxTextBytes) + "!");
+        break;
+    case FetchFailure::HttpStatus:
+        o.oDownloadText->setText("Error! The server has no list of bottle types (" + description +
+                                 ")!");
+        break;
+    case FetchFailure::NotWeb:
+        o.oDownloadText->setText("Error! The server sent the list of bottle types "
+                                 "elsewhere: " +
+                                 description + "!");
+        break;
+    }
+}
+
+void BottleDownloads::ListArrived() {
+    listRead = false;
+    const std::string text = std::move(listText);
+    listText.clear();
     MAINCLASS* manager = bottleManager ? bottleManager() : nullptr;
     std::function<bool(const char*)> present;
     if (manager != nullptr && manager->types != nullptr && manager->numTypes >= 1) {
@@ -147,7 +202,10 @@ bool BottleDownloads::configureSheet_checkdownloads() {
     if (!DownloadList::Parse(text, present, &list, &error)) {
         o.oDownloadText->setText(
             "Error! The server's list of bottle types cannot be read: " + error + "!");
-        return false;
+        if (onListRefused) {
+            onListRefused(error);
+        }
+        return;
     }
 
     downloadData = std::move(list.entries);
@@ -170,7 +228,7 @@ bool BottleDownloads::configureSheet_checkdownloads() {
                                  " bottle types; only the first " +
                                  std::to_string(DownloadList::kMaxEntries) + " were read.");
     }
-    return true;
+    listRead = true;
 }
 
 bool BottleDownloads::configureSheet_download() {
@@ -234,8 +292,8 @@ bool BottleDownloads::configureSheet_download() {
     o.oProgress->setDoubleValue(0.0);
     o.oProgress->startAnimation();
     o.oDownloadText->setText(std::string("Downloading ") + entry.typeName + ", Please Wait...");
-    if (onDownloadStarted) {
-        onDownloadStarted();
+    if (onStarted) {
+        onStarted();
     }
     return true;
 }
@@ -299,7 +357,10 @@ void BottleDownloads::Finished() {
         download_didFailWithError(error, address);
         return;
     }
-    if (!file.Commit(&error)) {
+    // Only a file the saver can load replaces what the folder holds: an error
+    // page sent as 200, or a body cut short without an announced length,
+    // arrives as a finished download.
+    if (!CheckBottleFile(file.temporaryPath(), &error) || !file.Commit(&error)) {
         download_didFailWithError(error, address);
         return;
     }
@@ -357,14 +418,29 @@ void BottleDownloads::Step() {
         transfer->Step();
     }
     released.reset();
+    if (listTransfer != nullptr) {
+        listTransfer->Step();
+    }
+    releasedList.reset();
 }
 
 int BottleDownloads::TimeoutHint() const {
-    return transfer != nullptr ? transfer->TimeoutHint() : 10;
+    int hint = 10;
+    if (transfer != nullptr) {
+        hint = std::min(hint, transfer->TimeoutHint());
+    }
+    if (listTransfer != nullptr) {
+        hint = std::min(hint, listTransfer->TimeoutHint());
+    }
+    return hint;
 }
 
 void BottleDownloads::Wait(int maxMilliseconds) {
+    // With both running, the shorter hint bounds the wait on the download.
     if (transfer != nullptr) {
-        transfer->Wait(maxMilliseconds);
+        transfer->Wait(listTransfer != nullptr ? std::min(maxMilliseconds, TimeoutHint())
+                                               : maxMilliseconds);
+    } else if (listTransfer != nullptr) {
+        listTransfer->Wait(maxMilliseconds);
     }
 }

@@ -34,10 +34,10 @@ struct DownloadOutlets {
 // with progress in the sheet. The dialog, the command line and the tests
 // drive the same code through their own controls.
 //
-// A download runs on the caller's loop: after configureSheet_download()
-// starts one, call Step() every TimeoutHint() milliseconds (or after Wait())
-// until downloading() is false. The handlers below are what the running
-// download calls from inside Step().
+// The list fetch and a download run on the caller's loop: once either has
+// started (onStarted tells), call Step() every TimeoutHint() milliseconds (or
+// after Wait()) until busy() is false. The handlers below are what the
+// running download calls from inside Step().
 class BottleDownloads {
   public:
     explicit BottleDownloads(const DownloadOutlets& outlets);
@@ -51,17 +51,27 @@ class BottleDownloads {
     std::function<MAINCLASS*()> bottleManager;
     // The folder downloads are saved into (the view's BottlePath2).
     std::function<std::string()> bottleFolder;
-    // Called when a download has started, so the caller begins stepping it.
-    std::function<void()> onDownloadStarted;
+    // Called when a download or a list fetch has started, so the caller
+    // begins stepping it.
+    std::function<void()> onStarted;
+    // Called with the reason when a list that arrived is refused.
+    std::function<void(const std::string& reason)> onListRefused;
     WebLimits limits;
 
     // Takes both from the view: its scene's bottle manager (none before the
     // first frame) and its BottlePath2.
     void UseView(TumblixView& view);
 
-    // Fetches the list and fills the pop-up; false, with the reason in
-    // oDownloadText and nothing else changed, when there is no usable list.
+    // Starts fetching the list; once it has come, Step() fills the pop-up
+    // with it, or puts the reason in oDownloadText and changes nothing else
+    // when there is no usable list. False, with the reason, when no fetch
+    // began (a fetch already running goes on).
     bool configureSheet_checkdownloads();
+    // The same, run to its end: whether the list was read.
+    bool CheckDownloadsAndWait();
+    bool checking() const { return listTransfer != nullptr; }
+    // Whether the last list fetch that ended filled the pop-up.
+    bool lastListRead() const { return listRead; }
     // Starts downloading the type selected in the pop-up; false, with the
     // reason in oDownloadText, when no download began.
     bool configureSheet_download();
@@ -79,6 +89,7 @@ class BottleDownloads {
     // same name stays as it was, the controls are usable again.
     void cancelDownload();
     bool downloading() const { return theDownload != nullptr; }
+    bool busy() const { return downloading() || checking(); }
     void Step();
     int TimeoutHint() const;
     void Wait(int maxMilliseconds);
@@ -96,13 +107,19 @@ class BottleDownloads {
 
   private:
     void EnableControls();
+    void ListArrived();
+    void ListFailed(FetchFailure failure, const std::string& description);
     void ReleaseDownload();
     std::string DataArrived(const char* data, size_t length);
     void Finished();
 
     DownloadOutlets o;
     std::unique_ptr<WebTransfer> transfer;
+    std::unique_ptr<WebTransfer> listTransfer;
+    std::string listText;
+    bool listRead = false;
     std::unique_ptr<WebTransfer> released; // kept until its Step() has returned
+    std::unique_ptr<WebTransfer> releasedList;
     std::unique_ptr<GzipDecoder> decoder;
     DownloadFile file;
     std::string folder;     // of the running download

@@ -104,6 +104,21 @@ struct Downloader {
         downloads->bottleFolder = [] { return UserBottleFolder(); };
     }
 
+    // The list, fetched to its end; SIGTERM and SIGINT stop the wait.
+    bool FetchList() {
+        if (!downloads->configureSheet_checkdownloads()) {
+            return false;
+        }
+        while (downloads->checking()) {
+            if (QuitRequested()) {
+                return false;
+            }
+            downloads->Wait(100);
+            downloads->Step();
+        }
+        return downloads->lastListRead();
+    }
+
     ListPopUp popUp;
     QuietButton check, download, save;
     QuietProgress progress;
@@ -119,7 +134,7 @@ namespace DownloadCommands {
 
 int ListDownloads(const std::string& resources) {
     Downloader d(resources, stderr);
-    if (!d.downloads->configureSheet_checkdownloads()) {
+    if (!d.FetchList()) {
         return 1;
     }
     for (uint32_t i = 0; i < d.downloads->numDownloads; i++) {
@@ -135,7 +150,7 @@ int ListDownloads(const std::string& resources) {
 int Download(const std::string& resources, const std::string& name) {
     Downloader d(resources, stdout);
     BottleDownloads& downloads = *d.downloads;
-    if (!downloads.configureSheet_checkdownloads()) {
+    if (!d.FetchList()) {
         return 1;
     }
     int index = -1;

@@ -20,7 +20,13 @@ void ERRORCLOSE(const char* message) {
     }
 }
 
-void SetErrorSink(ErrorSink sink) { errorSink = sink; }
+void SetErrorSink(ErrorSink sink) {
+    errorSink = sink;
+}
+
+ErrorSink CurrentErrorSink() {
+    return errorSink;
+}
 
 int MessageBox(void* /*owner*/, const char* text, const char* title, int /*flags*/) {
     const char* t = title != nullptr ? title : "";
@@ -33,4 +39,10 @@ int MessageBox(void* /*owner*/, const char* text, const char* title, int /*flags
     return 0;
 }
 
-void SetAlertPresenter(AlertPresenter presenter) { alertPresenter = presenter; }
+void SetAlertPresenter(AlertPresenter presenter) {
+    alertPresenter = presenter;
+}
+
+AlertPresenter CurrentAlertPresenter() {
+    return alertPresenter;
+}

@@ -11,6 +11,7 @@ point2d Make2DPoint(float x, float y);
 void ERRORCLOSE(const char* message);
 using ErrorSink = void (*)(const char* message);
 void SetErrorSink(ErrorSink sink); // nullptr disconnects
+ErrorSink CurrentErrorSink();
 
 // A modal alert with one "OK" button, the only place the engine shows an
 // error to the user. The host decides how it is presented; without a
@@ -18,5 +19,6 @@ void SetErrorSink(ErrorSink sink); // nullptr disconnects
 int MessageBox(void* owner, const char* text, const char* title, int flags);
 using AlertPresenter = void (*)(const char* title, const char* text);
 void SetAlertPresenter(AlertPresenter presenter); // nullptr restores stderr
+AlertPresenter CurrentAlertPresenter();
 
 #endif

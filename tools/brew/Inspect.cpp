@@ -9,14 +9,18 @@
 #include "assets/Texture.h"
 #include "maths/Misc.h"
 #include "model/MilkshapeModel.h"
+#include "scene/SSMain.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <sys/stat.h>
 #include <type_traits>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -76,19 +80,26 @@ std::string FixedText(const char* bytes, size_t size) {
     return std::string(bytes, strnlen(bytes, size));
 }
 
+// Only regular files are read, checked on the opened descriptor: a FIFO or a
+// device would block the tool or never end.
 bool ReadStart(const std::string& path, std::vector<char>* start, long long* length,
                std::string* error) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
         *error = std::string("cannot open: ") + std::strerror(errno);
         return false;
     }
-    f.seekg(0, std::ios::end);
-    *length = static_cast<long long>(f.tellg());
-    f.seekg(0);
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        *error = "not a regular file";
+        return false;
+    }
+    *length = static_cast<long long>(info.st_size);
     start->assign(80, 0);
-    f.read(start->data(), 80);
-    start->resize(static_cast<size_t>(f.gcount()));
+    const ssize_t n = pread(fd, start->data(), start->size(), 0);
+    start->resize(n > 0 ? static_cast<size_t>(n) : 0);
+    close(fd);
     return true;
 }
 
@@ -185,6 +196,19 @@ template <typename Reader> void InspectLumps(Reader& reader, FileReport* r, bool
     }
     if (bottle && reader.lumps.size() < 2) {
         r->error = "a bottle type needs a model and at least one texture";
+    }
+    // What the saver's set-up refuses, in its words.
+    if (!bottle && reader.lumps.size() < size_t(SCENE_TEXTURES_NEEDED)) {
+        r->error = "The resource file has too few textures! (" +
+                   std::to_string(reader.lumps.size()) + " lumps; the saver needs " +
+                   std::to_string(int(SCENE_TEXTURES_NEEDED)) + ")";
+    } else if (!bottle) {
+        for (int index : {int(SCENE_FONT), int(SCENE_LOGO), 4, 5, 6, 7, int(SCENE_SHINE)}) {
+            if (reader.lumps[size_t(index)].type != 1 && r->error.empty()) {
+                r->error = "The resource file is missing a scene picture! (lump " +
+                           std::to_string(index) + " is not a picture)";
+            }
+        }
     }
     for (const LumpReport& l : r->lumps) {
         if (!l.error.empty() && r->error.empty()) {

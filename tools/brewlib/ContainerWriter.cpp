@@ -3,7 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace brew {
@@ -98,10 +100,22 @@ bool WriteFileBytes(const std::string& path, const Bytes& bytes, std::string* er
 }
 
 bool ReadFileBytes(const std::string& path, Bytes* bytes, std::string* error) {
-    FILE* f = std::fopen(path.c_str(), "rb");
+    // Only a regular file, checked on the opened descriptor: a FIFO or a
+    // device would block or never end.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    struct stat info;
+    if (fd >= 0 && (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))) {
+        close(fd);
+        if (error)
+            *error = "cannot read " + path + ": not a regular file";
+        return false;
+    }
+    FILE* f = fd >= 0 ? fdopen(fd, "rb") : nullptr;
     if (f == nullptr) {
         if (error)
             *error = "cannot read " + path + ": " + std::strerror(errno);
+        if (fd >= 0)
+            close(fd);
         return false;
     }
     bytes->clear();

@@ -13,7 +13,7 @@ DownloadPump::~DownloadPump() {
 }
 
 void DownloadPump::Kick() {
-    if (source == 0 && downloads.downloading()) {
+    if (source == 0 && downloads.busy()) {
         Schedule();
     }
 }
@@ -26,8 +26,9 @@ int DownloadPump::OnTimer(void* self) {
     auto* pump = static_cast<DownloadPump*>(self);
     pump->source = 0;
     pump->downloads.Step();
-    // The wait the download asks for changes as it goes: a fresh timer each time.
-    if (pump->downloads.downloading()) {
+    // The wait the download asks for changes as it goes: a fresh timer each
+    // time, unless what Step() started has already kicked one off.
+    if (pump->source == 0 && pump->downloads.busy()) {
         pump->Schedule();
     }
     return G_SOURCE_REMOVE;

@@ -3,8 +3,8 @@
 
 class BottleDownloads;
 
-// Steps a running download from the GLib main loop (the dialog's), as often
-// as the download asks, until it ends. No threads.
+// Steps a running download and list fetch from the GLib main loop (the
+// dialog's), as often as they ask, until both have ended. No threads.
 class DownloadPump {
   public:
     explicit DownloadPump(BottleDownloads& downloads);

@@ -587,7 +587,10 @@ SettingsDialog::SettingsDialog(TumblixView& v, int previewWidth, int previewHeig
     downloads = std::make_unique<BottleDownloads>(DownloadOutlets::FromSheet(o));
     downloads->UseView(view);
     pump = std::make_unique<DownloadPump>(*downloads);
-    downloads->onDownloadStarted = [this] { pump->Kick(); };
+    downloads->onStarted = [this] { pump->Kick(); };
+    downloads->onListRefused = [](const std::string& reason) {
+        std::fprintf(stderr, "tumblix: the list of bottle types was refused: %s\n", reason.c_str());
+    };
     controller->onCheckDownloads = [this] { downloads->configureSheet_checkdownloads(); };
     controller->onDownload = [this] { downloads->configureSheet_download(); };
     Connect();

@@ -129,72 +129,12 @@ std::string Description(int code, const char* errorText) {
     return errorText[0] != '\0' ? errorText : curl_easy_strerror(CURLcode(code));
 }
 
-struct TextSink {
-    std::string* text;
-    uint64_t max;
-    bool tooLarge = false;
-};
-
-size_t OnText(char* data, size_t size, size_t count, void* user) {
-    auto* sink = static_cast<TextSink*>(user);
-    const size_t n = size * count;
-    if (n > sink->max - sink->text->size()) {
-        sink->tooLarge = true;
-        return 0;
-    }
-    sink->text->append(data, n);
-    return n;
-}
-
 } // namespace
 
 std::string ByteSizeText(uint64_t bytes) {
     const uint64_t mb = 1024 * 1024;
     return bytes >= mb && bytes % mb == 0 ? std::to_string(bytes / mb) + " MB"
                                           : std::to_string(bytes) + " bytes";
-}
-
-bool FetchText(const std::string& address, const WebLimits& limits, std::string* text,
-               FetchFailure* failure, std::string* description) {
-    InitCurl();
-    text->clear();
-    CURL* easy = curl_easy_init();
-    if (easy == nullptr) {
-        *failure = FetchFailure::NoAnswer;
-        *description = "libcurl could not be set up";
-        return false;
-    }
-    char errorText[CURL_ERROR_SIZE] = {};
-    TextSink sink{text, limits.maxTextBytes};
-    CommonOptions(easy, address, limits, errorText);
-    curl_easy_setopt(easy, CURLOPT_TIMEOUT, limits.textSeconds);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, OnText);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &sink);
-    const CURLcode code = curl_easy_perform(easy);
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    bool ok = code == CURLE_OK && status >= 200 && status < 300;
-    if (sink.tooLarge) {
-        *failure = FetchFailure::TooLarge;
-        *description = "it is larger than " + ByteSizeText(limits.maxTextBytes);
-    } else if (code == CURLE_OPERATION_TIMEDOUT) {
-        *failure = FetchFailure::TimedOut;
-        *description = Description(code, errorText);
-    } else if (code == CURLE_UNSUPPORTED_PROTOCOL) {
-        *failure = FetchFailure::NotWeb;
-        *description = Description(code, errorText);
-    } else if (code == CURLE_HTTP_RETURNED_ERROR || (code == CURLE_OK && !ok)) {
-        *failure = FetchFailure::HttpStatus;
-        *description = "the server answered with status " + std::to_string(status);
-    } else if (code != CURLE_OK) {
-        *failure = FetchFailure::NoAnswer;
-        *description = Description(code, errorText);
-    }
-    curl_easy_cleanup(easy);
-    if (!ok) {
-        text->clear();
-    }
-    return ok;
 }
 
 WebTransfer::WebTransfer() = default;
@@ -228,6 +168,7 @@ bool WebTransfer::Start(const std::string& address, const WebLimits& bounds, Han
     responded = false;
     received = 0;
     stopReason.clear();
+    failureKind = FetchFailure::NoAnswer;
     errorText[0] = '\0';
     static_assert(sizeof errorText >= CURL_ERROR_SIZE, "curl's error buffer size");
 
@@ -242,6 +183,8 @@ bool WebTransfer::Start(const std::string& address, const WebLimits& bounds, Han
     }
     CommonOptions(e, address, limits, errorText);
     curl_easy_setopt(e, CURLOPT_TIMEOUT, limits.downloadSeconds);
+    // An announced length over the limit stops the transfer with the headers.
+    curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(limits.maxFileBytes));
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnData);
@@ -261,6 +204,7 @@ bool WebTransfer::BeginResponse() {
     curl_easy_getinfo(e, CURLINFO_RESPONSE_CODE, &status);
     if (status < 200 || status >= 300) {
         stopReason = "the server answered with status " + std::to_string(status);
+        failureKind = FetchFailure::HttpStatus;
         return false;
     }
     Response response;
@@ -271,6 +215,7 @@ bool WebTransfer::BeginResponse() {
     }
     if (response.expectedLength > 0 && uint64_t(response.expectedLength) > limits.maxFileBytes) {
         stopReason = "the file is larger than " + ByteSizeText(limits.maxFileBytes);
+        failureKind = FetchFailure::TooLarge;
         return false;
     }
     const char* type = nullptr;
@@ -295,6 +240,7 @@ bool WebTransfer::BeginResponse() {
     responded = true;
     if (on.response) {
         stopReason = on.response(response);
+        failureKind = FetchFailure::Refused;
     }
     return stopReason.empty();
 }
@@ -307,11 +253,13 @@ size_t WebTransfer::OnData(char* data, size_t size, size_t count, void* self) {
     }
     if (n > t->limits.maxFileBytes - t->received) {
         t->stopReason = "the file is larger than " + ByteSizeText(t->limits.maxFileBytes);
+        t->failureKind = FetchFailure::TooLarge;
         return 0;
     }
     t->received += n;
     if (t->on.data) {
         t->stopReason = t->on.data(data, n);
+        t->failureKind = FetchFailure::Refused;
     }
     return t->stopReason.empty() ? n : 0;
 }
@@ -341,12 +289,19 @@ void WebTransfer::Complete(int code) {
     if (code != CURLE_OK) {
         if (!stopReason.empty()) {
             description = stopReason;
+        } else if (code == CURLE_FILESIZE_EXCEEDED) {
+            description = "the file is larger than " + ByteSizeText(limits.maxFileBytes);
+            failureKind = FetchFailure::TooLarge;
         } else if (code == CURLE_HTTP_RETURNED_ERROR) {
             long status = 0;
             curl_easy_getinfo(static_cast<CURL*>(easy), CURLINFO_RESPONSE_CODE, &status);
             description = "the server answered with status " + std::to_string(status);
+            failureKind = FetchFailure::HttpStatus;
         } else {
             description = Description(code, errorText);
+            failureKind = code == CURLE_OPERATION_TIMEDOUT     ? FetchFailure::TimedOut
+                          : code == CURLE_UNSUPPORTED_PROTOCOL ? FetchFailure::NotWeb
+                                                               : FetchFailure::NoAnswer;
         }
     }
     Release();

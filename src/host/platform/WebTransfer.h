@@ -18,21 +18,18 @@ struct WebLimits {
 // A size for messages: "64 MB" for whole megabytes, else "N bytes".
 std::string ByteSizeText(uint64_t bytes);
 
-// Why a fetch of a text failed.
+// Why a transfer failed.
 enum class FetchFailure {
-    NoAnswer,   // no connection, or it broke: nothing was read
+    NoAnswer,   // no connection, or it broke
     TimedOut,   // the server did not finish answering in time
-    TooLarge,   // more than maxTextBytes
+    TooLarge,   // more than the limit, announced or sent
     HttpStatus, // an answer other than 2xx
-    NotWeb,     // the address, or a redirect, is not http or https
+    NotWeb,     // a redirect to an address that is not http or https
+    Refused,    // a handler stopped it
 };
 
-// Reads the text at an http or https address, synchronously and within the
-// limits. False with the kind of failure and a description of it.
-bool FetchText(const std::string& address, const WebLimits& limits, std::string* text,
-               FetchFailure* failure, std::string* description);
-
-// One download over libcurl's multi interface, advanced by Step() from the
+// One transfer (a download, or the list of bottle types) over libcurl's
+// multi interface, advanced by Step() from the
 // caller's loop: no threads. Only http and https, redirects included.
 //
 // Handlers are called from inside Step(), in this order: response once,
@@ -78,6 +75,8 @@ class WebTransfer {
     // Stops the download without calling any handler.
     void Cancel();
     bool Running() const { return running; }
+    // The kind of the failure fail() reports, valid inside that handler.
+    FetchFailure failure() const { return failureKind; }
     const std::string& address() const { return url; }
 
   private:
@@ -95,6 +94,7 @@ class WebTransfer {
     bool responded = false;
     uint64_t received = 0;
     std::string stopReason;
+    FetchFailure failureKind = FetchFailure::NoAnswer;
     char errorText[256] = {};
 };
 
