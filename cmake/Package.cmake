@@ -42,13 +42,14 @@ set(CPACK_PACKAGE_VENDOR "The Tumblix developers")
 set(CPACK_PACKAGE_CONTACT ${TUMBLIX_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "3D screen saver of glass bottles that tumble and clink")
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-  "Up to five textured glass bottles float, tumble, rebound from the edges of the screen\n"
-  "and from each other, and clink when they meet, over a picture of the desktop, the\n"
-  "desktop picture, a picture from a folder or a plain colour. A clock, a countdown\n"
-  "and a banner can be shown over it.\n"
+  "Up to five textured glass bottles float, tumble, rebound from the edges\n"
+  "of the screen and from each other, and clink when they meet, over a\n"
+  "picture of the desktop, the desktop picture, a picture from a folder or\n"
+  "a plain colour. A clock, a countdown and a banner can be shown over it.\n"
   "\n"
-  "The package holds the saver for XScreenSaver and MATE's screen saver, its settings\n"
-  "window, its content, and tumblix-brew, which makes and checks bottle types.")
+  "The package holds the saver for XScreenSaver and MATE's screen saver,\n"
+  "its settings window, its content, and tumblix-brew, which makes and\n"
+  "checks bottle types.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -56,9 +57,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TUMBLIX_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# SDL opens EGL and Mesa's drivers at run time, so dpkg-shlibdeps cannot see
+# SDL opens EGL, GLX and Mesa's drivers at run time, so dpkg-shlibdeps cannot see
 # them; headless rendering needs both.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libegl1, libgl1-mesa-dri")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libegl1, libgl1, libgl1-mesa-dri")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | mate-screensaver")
 set(CPACK_SOURCE_GENERATOR "")
 # Directories in the package are 0755 whatever the umask of the build.
