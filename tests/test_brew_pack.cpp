@@ -63,13 +63,10 @@ class Pack : public ::testing::Test {
     // 2 by 2, 32 bits, with an image ID and rows stored top-down, as some
     // editors write them: red, green over blue, white.
     static brew::Bytes EditorTga() {
-        brew::Bytes b = {3, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 0x28, 'I', 'D', '!'};
-        const uint8_t bgra[4][4] = {
-            {0, 0, 255, 9}, {0, 255, 0, 9}, {255, 0, 0, 9}, {255, 255, 255, 9}};
-        for (const auto& p : bgra) {
-            b.insert(b.end(), p, p + 4);
-        }
-        return b;
+        return {3,   0,   2,   0, 0,   0,   0,   0, 0, 0, 0, 0, 2, 0, 2, 0, 32, 0x28, // header
+                'I', 'D', '!',                                                        // image ID
+                0,   0,   255, 9, 0,   255, 0,   9,  // red, green (BGRA)
+                255, 0,   0,   9, 255, 255, 255, 9}; // blue, white
     }
 
     ref::TempFolder dir;

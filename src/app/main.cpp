@@ -2,8 +2,8 @@
 #include "host/DownloadCommands.h"
 #include "host/platform/PictureReader.h"
 #include "host/platform/Runners.h"
-#include "host/platform/XWindows.h"
 #include "host/platform/SettingsDialog.h"
+#include "host/platform/XWindows.h"
 
 #include <chrono>
 #include <climits>
@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -37,7 +38,9 @@ const char* usageText =
     "\n"
     "Settings are read from $XDG_CONFIG_HOME/dwTumblixSS/preferences.ini.\n";
 
-// The resource folder the build and the installation put beside the program.
+// The resource folder beside the program: where the installation put it
+// (relative to the installed program, whatever the prefix), else where the
+// build puts it (share/tumblix beside bin/).
 std::string DefaultResources() {
     char exe[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
@@ -47,7 +50,13 @@ std::string DefaultResources() {
     exe[n] = '\0';
     std::string dir(exe);
     dir.resize(dir.rfind('/'));
-    return dir + "/../share/tumblix";
+    const std::string installed = dir + "/" TUMBLIX_INSTALLED_RESOURCES;
+    const std::string built = dir + "/../share/tumblix";
+    struct stat st;
+    if (stat(installed.c_str(), &st) != 0 && stat(built.c_str(), &st) == 0) {
+        return built;
+    }
+    return installed;
 }
 
 bool ParseSize(const char* text, int* w, int* h) {
