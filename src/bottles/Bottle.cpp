@@ -131,6 +131,11 @@ void ONEBOTTLE::Load(BOTTLEINFO* type) {
 }
 
 void ONEBOTTLE::FillOrder() {
+    // A type whose draw arrays were never built (made by hand, not loaded)
+    // still moves and sorts; it only has no order to draw.
+    if (info->triCorners.size() < size_t(numMids) * 3) {
+        return;
+    }
     const unsigned int* corners = info->triCorners.data();
     for (int i = 0; i < numMids; i++) {
         const unsigned int* c = corners + size_t(mids[i].tri) * 3;
@@ -242,7 +247,8 @@ void ONEBOTTLE::DrawSorted() {
 }
 
 void ONEBOTTLE::Draw(MAINCLASS* manager) {
-    if (manager == nullptr || info == nullptr || model == nullptr) {
+    if (manager == nullptr || info == nullptr || model == nullptr ||
+        info->triCorners.size() < size_t(numMids) * 3) {
         return;
     }
     glColor4f(1, 1, 1, 1);
