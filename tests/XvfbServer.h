@@ -3,6 +3,8 @@
 
 #include "XServer.h"
 
+#include <gtest/gtest.h>
+
 // A private Xvfb of one screen of width x height; ok() is false where it
 // did not start.
 class XvfbServer : public XServer {
@@ -11,6 +13,19 @@ class XvfbServer : public XServer {
         Launch(
             {"Xvfb", "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24"});
     }
+};
+
+// A fixture whose tests share one Xvfb of Width x Height, started for the
+// suite and killed after it.
+template <int Width, int Height> class OnXvfb : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { server = new XvfbServer(Width, Height); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(server->ok()) << "Xvfb did not start"; }
+    static inline XvfbServer* server = nullptr;
 };
 
 #endif

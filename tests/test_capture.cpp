@@ -110,17 +110,9 @@ TEST_F(DesktopTextureGL, ScalesTheCaptureKeepingItsBottomRowFirst) {
     GLuint name = 0;
     BuildDesktopTexture(&name, Capture(100, 60, red, blue), 1);
     ASSERT_NE(name, 0u);
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(GLuint(bound), name);
+    const std::vector<RGBA> texels = TexturePixels(name);
     EXPECT_EQ(Level0(GL_TEXTURE_WIDTH), 128);
     EXPECT_EQ(Level0(GL_TEXTURE_HEIGHT), 64);
-    GLint filter = 0, wrap = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
-    EXPECT_EQ(filter, GL_LINEAR);
-    EXPECT_EQ(wrap, GL_REPEAT);
-    const std::vector<RGBA> texels = TexturePixels(name);
     EXPECT_TRUE(saverfiles::Near(texels[0], red)) << texels[0];
     EXPECT_TRUE(saverfiles::Near(texels.back(), blue)) << texels.back();
     glDeleteTextures(1, &name);
@@ -191,38 +183,39 @@ class ViewCapture : public GLFixture {
     TempDir tmp;
 };
 
-TEST_F(ViewCapture, CapturesItsOwnScreenAtCreation) {
-    TumblixView view(NSRect{1920, 0, 1280, 1024}, false, &window, tmp.path());
-    ASSERT_EQ(FakeDesktop::asked.size(), 1u);
-    EXPECT_EQ(FakeDesktop::asked[0].x, 1920);
-    EXPECT_EQ(FakeDesktop::asked[0].width, 1280);
-    ASSERT_NE(view.DeskTex.texID, 0u);
-    EXPECT_EQ(view.mySettings.BGTYPE, BG_CAPTURE);
-    EXPECT_EQ(TextureOf(view), std::pair(1024, 1024)); // BGRes 1
-}
-
-TEST_F(ViewCapture, ThePreviewCapturesAtDetailZero) {
-    // Off every screen: the main screen is read.
-    TumblixView view(NSRect{-4000, -4000, 320, 200}, true, &window, tmp.path());
-    ASSERT_EQ(FakeDesktop::asked.size(), 1u);
-    EXPECT_EQ(FakeDesktop::asked[0].x, 0);
-    EXPECT_EQ(FakeDesktop::asked[0].width, 1920);
-    EXPECT_EQ(TextureOf(view), std::pair(512, 512));
-}
-
-TEST_F(ViewCapture, NoDesktopOrABlackOneTurnsTheViewToTheDesktopPicture) {
-    FakeDesktop::works = false;
-    {
-        TumblixView view(NSRect{0, 0, 640, 480}, false, &window, tmp.path());
-        EXPECT_EQ(view.DeskTex.texID, 0u);
-        EXPECT_EQ(view.mySettings.BGTYPE, BG_DESKTOP_PICTURE);
-    }
-    FakeDesktop::works = true;
-    FakeDesktop::pixels = Capture(64, 48, RGBA{0, 0, 0, 255}, RGBA{0, 0, 0, 255});
-    {
-        TumblixView view(NSRect{0, 0, 640, 480}, false, &window, tmp.path());
-        EXPECT_EQ(view.DeskTex.texID, 0u);
-        EXPECT_EQ(view.mySettings.BGTYPE, BG_DESKTOP_PICTURE);
+// At creation the view reads its own screen, the main one when off every
+// screen; the preview at detail 0. No desktop or a black one turns it to
+// the desktop picture.
+TEST_F(ViewCapture, CapturesItsOwnScreenAtCreationOrTurnsToTheDesktopPicture) {
+    const DesktopPixels desktop = FakeDesktop::pixels,
+                        black = Capture(64, 48, RGBA{0, 0, 0, 255}, RGBA{0, 0, 0, 255});
+    const struct {
+        NSRect frame;
+        bool preview, works;
+        const DesktopPixels* desktop;
+        double askedX, askedWidth;
+        int type, textureSize; // 0: no texture
+    } cases[] = {
+        {{1920, 0, 1280, 1024}, false, true, &desktop, 1920, 1280, BG_CAPTURE, 1024}, // BGRes 1
+        {{-4000, -4000, 320, 200}, true, true, &desktop, 0, 1920, BG_CAPTURE, 512},
+        {{0, 0, 640, 480}, false, false, &desktop, 0, 1920, BG_DESKTOP_PICTURE, 0},
+        {{0, 0, 640, 480}, false, true, &black, 0, 1920, BG_DESKTOP_PICTURE, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frame.x);
+        FakeDesktop::asked.clear();
+        FakeDesktop::works = c.works;
+        FakeDesktop::pixels = *c.desktop;
+        TumblixView view(c.frame, c.preview, &window, tmp.path());
+        ASSERT_EQ(FakeDesktop::asked.size(), 1u);
+        EXPECT_EQ(FakeDesktop::asked[0].x, c.askedX);
+        EXPECT_EQ(FakeDesktop::asked[0].width, c.askedWidth);
+        EXPECT_EQ(view.mySettings.BGTYPE, c.type);
+        if (c.textureSize == 0) {
+            EXPECT_EQ(view.DeskTex.texID, 0u);
+        } else {
+            EXPECT_EQ(TextureOf(view), std::pair(c.textureSize, c.textureSize));
+        }
     }
     // Without screens the grabber is asked for the whole main screen.
     SetScreens({}, 0);
@@ -238,15 +231,10 @@ TEST_F(ViewCapture, NoDesktopOrABlackOneTurnsTheViewToTheDesktopPicture) {
 }
 
 // The root window of a real X server.
-class RootGrab : public ::testing::Test {
+class RootGrab : public OnXvfb<320, 240> {
   protected:
-    static void SetUpTestSuite() { server = new XvfbServer(320, 240); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         setenv("DISPLAY", server->name().c_str(), 1);
         server->SetRootPicture({{0, 0, 160, 120, kTopLeft},
                                 {0, 120, 160, 120, kBottomLeft},
@@ -257,38 +245,44 @@ class RootGrab : public ::testing::Test {
         const uint8_t* c = &p.rgba[(size_t(yFromBottom) * p.width + x) * 4];
         return RGBA{c[0], c[1], c[2], c[3]};
     }
-    static inline XvfbServer* server = nullptr;
     static constexpr RGBA kTopLeft{250, 0, 0, 255}, kBottomLeft{0, 250, 0, 255},
         kTopRight{0, 0, 250, 255}, kBottomRight{250, 250, 0, 255};
 };
 
+// The area asked for, clipped to the root; none at all for the whole.
 TEST_F(RootGrab, ReadsTheRootOverTheAreaBottomRowFirst) {
+    struct Check {
+        int x, yFromBottom;
+        RGBA colour;
+    };
+    const struct {
+        NSRect area;
+        int width, height;
+        std::vector<Check> checks;
+    } cases[] = {
+        {{160, 0, 160, 240},
+         160,
+         240,
+         {{0, 0, kBottomRight},
+          {159, 239, kTopRight},
+          {10, 125, kTopRight},
+          {10, 115, kBottomRight}}},
+        {{}, 320, 240, {{0, 0, kBottomLeft}, {0, 239, kTopLeft}}},
+        {{300, 200, 100, 100}, 20, 40, {{0, 0, kBottomRight}}},
+        {{-50, -50, 100, 100}, 50, 50, {{0, 49, kTopLeft}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.area.x);
+        DesktopPixels p;
+        ASSERT_TRUE(GrabRootWindow(c.area, &p));
+        ASSERT_EQ(p.width, c.width);
+        ASSERT_EQ(p.height, c.height);
+        ASSERT_EQ(p.rgba.size(), size_t(c.width) * c.height * 4);
+        for (const Check& k : c.checks) {
+            EXPECT_EQ(At(p, k.x, k.yFromBottom), k.colour) << k.x << ", " << k.yFromBottom;
+        }
+    }
     DesktopPixels p;
-    ASSERT_TRUE(GrabRootWindow(NSRect{160, 0, 160, 240}, &p));
-    ASSERT_EQ(p.width, 160);
-    ASSERT_EQ(p.height, 240);
-    ASSERT_EQ(p.rgba.size(), size_t(160) * 240 * 4);
-    EXPECT_EQ(At(p, 0, 0), kBottomRight);
-    EXPECT_EQ(At(p, 159, 239), kTopRight);
-    EXPECT_EQ(At(p, 10, 125), kTopRight);
-    EXPECT_EQ(At(p, 10, 115), kBottomRight);
-
-    ASSERT_TRUE(GrabRootWindow(NSRect(), &p)); // the whole root
-    EXPECT_EQ(p.width, 320);
-    EXPECT_EQ(p.height, 240);
-    EXPECT_EQ(At(p, 0, 0), kBottomLeft);
-    EXPECT_EQ(At(p, 0, 239), kTopLeft);
-}
-
-TEST_F(RootGrab, ClipsTheAreaToTheRootAndFailsOffIt) {
-    DesktopPixels p;
-    ASSERT_TRUE(GrabRootWindow(NSRect{300, 200, 100, 100}, &p));
-    EXPECT_EQ(p.width, 20);
-    EXPECT_EQ(p.height, 40);
-    EXPECT_EQ(At(p, 0, 0), kBottomRight);
-    ASSERT_TRUE(GrabRootWindow(NSRect{-50, -50, 100, 100}, &p));
-    EXPECT_EQ(p.width, 50);
-    EXPECT_EQ(At(p, 0, 49), kTopLeft);
     EXPECT_FALSE(GrabRootWindow(NSRect{400, 0, 10, 10}, &p));
     EXPECT_FALSE(GrabRootWindow(NSRect{0, -20, 10, 10}, &p));
 }

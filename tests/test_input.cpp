@@ -74,15 +74,10 @@ struct Point {
     int x, y;
 };
 
-class HostInputTest : public ::testing::Test {
+class HostInputTest : public OnXvfb<400, 300> {
   protected:
-    static void SetUpTestSuite() { server = new XvfbServer(400, 300); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         setenv("DISPLAY", server->name().c_str(), 1);
         setenv("SDL_VIDEODRIVER", "x11", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -123,7 +118,6 @@ class HostInputTest : public ::testing::Test {
         return wx + x == p.x && wy + y == p.y;
     }
 
-    static inline XvfbServer* server = nullptr;
     TempDir tmp;
     RunOptions options;
     SaverHost host;
@@ -176,15 +170,10 @@ TEST_F(HostInputTest, KeysButtonsTheWheelAndRealMovesOnEitherDisplayEndTheSaver)
 // ---------------------------------------------------------------------------
 // The program, as a user runs it and as X hosts run it.
 
-class ProgramInputTest : public ::testing::Test {
+class ProgramInputTest : public OnXvfb<400, 300> {
   protected:
-    static void SetUpTestSuite() { server = new XvfbServer(400, 300); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         // A window that went with its program reads as no picture, where
         // Xlib's default handler would end the test program.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
@@ -213,7 +202,6 @@ class ProgramInputTest : public ::testing::Test {
             << "gone after " << input << ": " << saver.process.Output();
     }
 
-    static inline XvfbServer* server = nullptr;
     SaverProgram saver{*server, kFallback};
 };
 

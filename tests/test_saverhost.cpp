@@ -26,15 +26,10 @@ namespace {
 
 const RGBA kFallback{240, 0, 240, 255};
 
-class SaverHostTest : public ::testing::Test {
+class SaverHostTest : public OnXvfb<320, 240> {
   protected:
-    static void SetUpTestSuite() { server = new XvfbServer(320, 240); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         setenv("DISPLAY", server->name().c_str(), 1);
         setenv("SDL_VIDEODRIVER", "x11", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -82,7 +77,6 @@ class SaverHostTest : public ::testing::Test {
     // What the screen shows, read back from the X server.
     RGBA ScreenAt(int x, int y) const { return server->PixelAt(server->root(), x, y); }
 
-    static inline XvfbServer* server = nullptr;
     TempDir tmp;
     std::string resources;
     RunOptions options;

@@ -33,15 +33,10 @@ saverfiles::Prefs Plain(int bgType) {
     return p;
 }
 
-class XHostsTest : public ::testing::Test {
+class XHostsTest : public OnXvfb<400, 300> {
   protected:
-    static void SetUpTestSuite() { server = new XvfbServer(400, 300); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         server->SetRootPicture({});
     }
     // Starts it in the window w as --window-id or, for XScreenSaver,
@@ -54,7 +49,6 @@ class XHostsTest : public ::testing::Test {
         }
     }
 
-    static inline XvfbServer* server = nullptr;
     SaverProgram saver{*server, kFallback};
 };
 
