@@ -1,5 +1,6 @@
 #include "XServer.h"
 
+#include "ChildProcess.h"
 #include "RunTool.h"
 
 #include <X11/Xutil.h>
@@ -133,8 +134,25 @@ bool XServer::Xdotool(const std::string& args) const {
 }
 
 Window XServer::FindWindow(const std::string& title) const {
-    const ToolResult found = RunTool("DISPLAY=" + displayName +
-                                     " timeout 30 xdotool search --sync --onlyvisible --name " +
-                                     Quote("^" + title + "$") + " 2>/dev/null");
-    return Window(std::strtoul(found.out.c_str(), nullptr, 10));
+    // A window may go between the query and the look at it: no error ends us.
+    const auto previous = XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
+    Window found = 0;
+    WaitFor(30.0, [&] {
+        Window root = 0, parent = 0, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
+        for (unsigned i = 0; i < count && found == 0; i++) {
+            char* name = nullptr;
+            XWindowAttributes a;
+            if (XFetchName(display, children[i], &name) && name != nullptr && name == title &&
+                XGetWindowAttributes(display, children[i], &a) && a.map_state == IsViewable) {
+                found = children[i];
+            }
+            XFree(name);
+        }
+        XFree(children);
+        return found != 0;
+    });
+    XSetErrorHandler(previous);
+    return found;
 }

@@ -41,7 +41,8 @@ class XServer {
     // Runs xdotool on this server (real input through XTEST); true when it
     // did what it was asked.
     bool Xdotool(const std::string& args) const;
-    // Waits for a viewable window of this exact title; 0 if none came.
+    // Waits for a viewable top-level window of this exact title; 0 if none
+    // came.
     Window FindWindow(const std::string& title) const;
 
   protected:
