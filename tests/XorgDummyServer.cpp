@@ -75,21 +75,18 @@ bool XorgDummyServer::Arrange(int width, int height) {
                                  std::to_string(width + 48) + " " + std::to_string(htotal) + " " +
                                  std::to_string(height) + " " + std::to_string(height + 3) + " " +
                                  std::to_string(height + 6) + " " + std::to_string(vtotal);
-    const bool ok =
-        RunTool(xrandr + "--newmode " + mode + " " + modeline + " >/dev/null 2>&1").status == 0 &&
-        RunTool(xrandr + "--addmode DUMMY0 " + mode + " 2>/dev/null").status == 0 &&
-        RunTool(xrandr + "--addmode DUMMY1 " + mode + " 2>/dev/null").status == 0 &&
-        RunTool(xrandr + "--output DUMMY0 --mode " + mode + " --pos 0x0 --primary 2>/dev/null")
-                .status == 0 &&
-        RunTool(xrandr + "--output DUMMY1 --mode " + mode + " --right-of DUMMY0 2>/dev/null")
-                .status == 0 &&
-        RunTool(xrandr + "--fb " + std::to_string(2 * width) + "x" + std::to_string(height) +
-                " 2>/dev/null")
-                .status == 0 &&
-        RunTool(xrandr + ">/dev/null 2>&1").status == 0;
+    for (const std::string& args :
+         {"--newmode " + mode + " " + modeline, "--addmode DUMMY0 " + mode,
+          "--addmode DUMMY1 " + mode, "--output DUMMY0 --mode " + mode + " --pos 0x0 --primary",
+          "--output DUMMY1 --mode " + mode + " --right-of DUMMY0",
+          "--fb " + std::to_string(2 * width) + "x" + std::to_string(height), std::string()}) {
+        if (RunTool(xrandr + args + " >/dev/null 2>&1").status != 0) {
+            return false;
+        }
+    }
     // Xlib keeps the screen size it connected with; the root knows better.
     XWindowAttributes root;
-    return ok && XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
+    return XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
            root.width == 2 * width && root.height == height;
 }
 

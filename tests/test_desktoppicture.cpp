@@ -205,6 +205,7 @@ TEST_F(DesktopPictureTest, XfceReadsTheFirstWorkspaceOfOurMonitor) {
     WriteFile(kXfceFile, channel);
     EXPECT_EQ(Picture("XFCE", 0, "HDMI-1"), tmp / "a.png"); // by output name
     EXPECT_EQ(Picture("XFCE", 1, "DP-2"), tmp / "b.png");   // by number, as Xfce 4.12 kept it
+    EXPECT_EQ(Picture("XFCE", 1, "HDMI-1"), tmp / "a.png") << "the name goes before the number";
     // A monitor with none of its own shows any monitor's first workspace.
     EXPECT_EQ(Picture("XFCE", 5, "VGA-1"), tmp / "a.png");
 
