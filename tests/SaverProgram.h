@@ -44,8 +44,4 @@ class SaverProgram {
 // Writes an 8 x 8 PNG of one colour.
 void WritePlainPicture(const std::string& path, RGBA colour);
 
-// How long a test waits for another process to show or do something: far
-// more than it ever takes, so that only a fault runs into it.
-constexpr double kPatience = 30.0;
-
 #endif

@@ -137,7 +137,7 @@ Window XServer::FindWindow(const std::string& title) const {
     // A window may go between the query and the look at it: no error ends us.
     const auto previous = XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
     Window found = 0;
-    WaitFor(30.0, [&] {
+    WaitFor(kPatience, [&] {
         Window root = 0, parent = 0, *children = nullptr;
         unsigned count = 0;
         XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
