@@ -37,4 +37,8 @@ class ChildProcess {
 // processes cannot be stepped like a simulated clock.
 bool WaitFor(double seconds, const std::function<bool()>& done);
 
+// How long a test waits for another process to show or do something: far
+// more than it ever takes, so that only a fault runs into it.
+constexpr double kPatience = 30.0;
+
 #endif

@@ -1,47 +1,31 @@
 #ifndef TUMBLIX_TESTS_XVFBSERVER_H
 #define TUMBLIX_TESTS_XVFBSERVER_H
 
-#include "GLFixture.h"
+#include "XServer.h"
 
-#include <X11/Xlib.h>
-#include <string>
-#include <vector>
+#include <gtest/gtest.h>
 
-// A private X server (Xvfb) for one test program, on a display number the
-// server picks itself, and the test's own connection to it. The server
-// keeps its state when the last other client leaves (-noreset), so a root
-// picture set by the test stays. Killed when the object goes.
-class XvfbServer {
+// A private Xvfb of one screen of width x height; ok() is false where it
+// did not start.
+class XvfbServer : public XServer {
   public:
-    XvfbServer(int width, int height);
-    ~XvfbServer();
-    XvfbServer(const XvfbServer&) = delete;
-    XvfbServer& operator=(const XvfbServer&) = delete;
+    XvfbServer(int width, int height) {
+        Launch(
+            {"Xvfb", "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24"});
+    }
+};
 
-    bool ok() const { return display != nullptr; }
-    const std::string& name() const { return displayName; } // ":N"
-    ::Display* connection() const { return display; }
-    Window root() const;
-
-    struct Area {
-        int x, y, width, height;
-        RGBA colour;
-    };
-    // Makes the root window's background a picture of plain areas (the
-    // rest black), as xsetroot does.
-    void SetRootPicture(const std::vector<Area>& areas);
-
-    // A plain window of the test's own, mapped, with a black background.
-    Window MakeWindow(int x, int y, int width, int height);
-    // The colour the screen shows at (x, y) of a window, top-left origin.
-    RGBA PixelAt(Window window, int x, int y) const;
-    // Every pixel of the window's top-left width x height, top row first.
-    std::vector<RGBA> Pixels(Window window, int width, int height) const;
-
-  private:
-    int server = -1;
-    ::Display* display = nullptr;
-    std::string displayName;
+// A fixture whose tests share one Xvfb of Width x Height, started for the
+// suite and killed after it.
+template <int Width, int Height> class OnXvfb : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { server = new XvfbServer(Width, Height); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(server->ok()) << "Xvfb did not start"; }
+    static inline XvfbServer* server = nullptr;
 };
 
 #endif

@@ -20,88 +20,60 @@
 
 namespace {
 
-struct Size {
-    int w, h;
-};
-
-Size TextureSize(int w, int h, int detail, int maxSize) {
-    Size s{-1, -1};
-    EXPECT_TRUE(DesktopTextureSize(w, h, detail, maxSize, &s.w, &s.h)) << w << "x" << h;
-    return s;
-}
-
+// The texture's size for a display: the nearest power of two on a
+// logarithmic scale, lowered to the detail's limit (detail 0: 512, 1: 1024,
+// any other: the implementation's maximum).
 TEST(DesktopTextureSize, NearestPowerOfTwoLoweredToTheDetailLimit) {
-    Size s = TextureSize(1440, 900, 1, 8192);
-    EXPECT_EQ(s.w, 1024);
-    EXPECT_EQ(s.h, 1024);
-    s = TextureSize(1440, 900, 0, 8192);
-    EXPECT_EQ(s.w, 512);
-    EXPECT_EQ(s.h, 512);
-    s = TextureSize(1920, 1200, 2, 8192);
-    EXPECT_EQ(s.w, 2048);
-    EXPECT_EQ(s.h, 1024);
-    s = TextureSize(1680, 1050, 1, 8192); // 2048 is nearer, but detail 1 stops at 1024
-    EXPECT_EQ(s.w, 1024);
-    EXPECT_EQ(s.h, 1024);
-    // Any detail but 0 and 1 means the implementation's maximum.
-    s = TextureSize(3840, 2160, -1, 2048);
-    EXPECT_EQ(s.w, 2048);
-    EXPECT_EQ(s.h, 2048);
-    s = TextureSize(3840, 2160, 7, 16384);
-    EXPECT_EQ(s.w, 4096);
-    EXPECT_EQ(s.h, 2048);
-}
-
-TEST(DesktopTextureSize, RoundsOnALogarithmicScaleAndGrowsSmallDisplays) {
-    // 1448 lies just below 1024 * sqrt(2), 1449 just above.
-    EXPECT_EQ(TextureSize(1448, 1, 2, 8192).w, 1024);
-    EXPECT_EQ(TextureSize(1449, 1, 2, 8192).w, 2048);
-    EXPECT_EQ(TextureSize(1449, 1, 2, 8192).h, 1);
-    Size s = TextureSize(100, 60, 1, 8192);
-    EXPECT_EQ(s.w, 128);
-    EXPECT_EQ(s.h, 64);
+    const struct {
+        int w, h, detail, maxSize, texW, texH;
+    } cases[] = {
+        {1440, 900, 1, 8192, 1024, 1024},
+        {1440, 900, 0, 8192, 512, 512},
+        {1920, 1200, 2, 8192, 2048, 1024},
+        {1680, 1050, 1, 8192, 1024, 1024},
+        {3840, 2160, -1, 2048, 2048, 2048},
+        {3840, 2160, 7, 16384, 4096, 2048},
+        // 1448 lies just below 1024 * sqrt(2), 1449 just above.
+        {1448, 1, 2, 8192, 1024, 1},
+        {1449, 1, 2, 8192, 2048, 1},
+        {100, 60, 1, 8192, 128, 64},
+    };
+    for (const auto& c : cases) {
+        int w = -1, h = -1;
+        EXPECT_TRUE(DesktopTextureSize(c.w, c.h, c.detail, c.maxSize, &w, &h));
+        EXPECT_EQ(w, c.texW) << c.w << "x" << c.h << " detail " << c.detail;
+        EXPECT_EQ(h, c.texH) << c.w << "x" << c.h << " detail " << c.detail;
+    }
     int w = 7, h = 7;
     EXPECT_FALSE(DesktopTextureSize(0, 100, 1, 8192, &w, &h));
     EXPECT_FALSE(DesktopTextureSize(100, -5, 1, 8192, &w, &h));
-}
-
-TEST(DesktopTextureLimit, FollowsTheDetailTable) {
     EXPECT_EQ(DesktopTextureLimit(0, 8192), 512);
     EXPECT_EQ(DesktopTextureLimit(1, 8192), 1024);
     EXPECT_EQ(DesktopTextureLimit(2, 8192), 8192);
     EXPECT_EQ(DesktopTextureLimit(-3, 4096), 4096);
 }
 
-NSRect Rect(double x, double y, double w, double h) {
-    NSRect r;
-    r.x = x;
-    r.y = y;
-    r.width = w;
-    r.height = h;
-    return r;
-}
-
 std::vector<NSScreen> TwoScreens() {
     NSScreen left, right;
-    left.frame = Rect(0, 0, 1920, 1080);
+    left.frame = NSRect{0, 0, 1920, 1080};
     left.number = 0;
-    right.frame = Rect(1920, 0, 1280, 1024);
+    right.frame = NSRect{1920, 0, 1280, 1024};
     right.number = 1;
     return {left, right};
 }
 
 TEST(ScreenForFrame, FirstScreenTheFrameOverlapsElseTheMainOne) {
     const std::vector<NSScreen> screens = TwoScreens();
-    EXPECT_EQ(ScreenForFrame(screens, 0, Rect(1920, 0, 1280, 1024))->number, 1);
-    EXPECT_EQ(ScreenForFrame(screens, 0, Rect(100, 100, 10, 10))->number, 0);
+    EXPECT_EQ(ScreenForFrame(screens, 0, NSRect{1920, 0, 1280, 1024})->number, 1);
+    EXPECT_EQ(ScreenForFrame(screens, 0, NSRect{100, 100, 10, 10})->number, 0);
     // Across both: the first in the list wins, not the larger share.
-    EXPECT_EQ(ScreenForFrame(screens, 0, Rect(1900, 0, 1000, 100))->number, 0);
+    EXPECT_EQ(ScreenForFrame(screens, 0, NSRect{1900, 0, 1000, 100})->number, 0);
     // Touching an edge is no overlap; nothing overlapping means the main screen.
-    EXPECT_EQ(ScreenForFrame(screens, 1, Rect(0, 1080, 100, 100))->number, 1);
-    EXPECT_EQ(ScreenForFrame(screens, 0, Rect(-500, -500, 10, 10))->number, 0);
-    EXPECT_EQ(ScreenForFrame(screens, 0, Rect(100, 100, 0, 0))->number, 0);
-    EXPECT_EQ(ScreenForFrame(screens, 7, Rect(-500, -500, 10, 10)), nullptr);
-    EXPECT_EQ(ScreenForFrame({}, 0, Rect(0, 0, 10, 10)), nullptr);
+    EXPECT_EQ(ScreenForFrame(screens, 1, NSRect{0, 1080, 100, 100})->number, 1);
+    EXPECT_EQ(ScreenForFrame(screens, 0, NSRect{-500, -500, 10, 10})->number, 0);
+    EXPECT_EQ(ScreenForFrame(screens, 0, NSRect{100, 100, 0, 0})->number, 0);
+    EXPECT_EQ(ScreenForFrame(screens, 7, NSRect{-500, -500, 10, 10}), nullptr);
+    EXPECT_EQ(ScreenForFrame({}, 0, NSRect{0, 0, 10, 10}), nullptr);
 }
 
 // A capture of w x h pixels, bottom row first, coloured by row.
@@ -138,17 +110,9 @@ TEST_F(DesktopTextureGL, ScalesTheCaptureKeepingItsBottomRowFirst) {
     GLuint name = 0;
     BuildDesktopTexture(&name, Capture(100, 60, red, blue), 1);
     ASSERT_NE(name, 0u);
-    GLint bound = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_EQ(GLuint(bound), name);
+    const std::vector<RGBA> texels = TexturePixels(name);
     EXPECT_EQ(Level0(GL_TEXTURE_WIDTH), 128);
     EXPECT_EQ(Level0(GL_TEXTURE_HEIGHT), 64);
-    GLint filter = 0, wrap = 0;
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
-    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
-    EXPECT_EQ(filter, GL_LINEAR);
-    EXPECT_EQ(wrap, GL_REPEAT);
-    const std::vector<RGBA> texels = TexturePixels(name);
     EXPECT_TRUE(saverfiles::Near(texels[0], red)) << texels[0];
     EXPECT_TRUE(saverfiles::Near(texels.back(), blue)) << texels.back();
     glDeleteTextures(1, &name);
@@ -208,58 +172,56 @@ class ViewCapture : public GLFixture {
         SetScreens({}, 0);
         GLFixture::TearDown();
     }
-    Size TextureOf(TumblixView& view) {
+    // The width and height of the view's desktop texture.
+    std::pair<int, int> TextureOf(TumblixView& view) {
         glBindTexture(GL_TEXTURE_2D, view.DeskTex.texID);
-        Size s{0, 0};
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &s.w);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &s.h);
-        return s;
+        int w = 0, h = 0;
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &w);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &h);
+        return {w, h};
     }
     TempDir tmp;
 };
 
-TEST_F(ViewCapture, CapturesItsOwnScreenAtCreation) {
-    TumblixView view(Rect(1920, 0, 1280, 1024), false, &window, tmp.path());
-    ASSERT_EQ(FakeDesktop::asked.size(), 1u);
-    EXPECT_EQ(FakeDesktop::asked[0].x, 1920);
-    EXPECT_EQ(FakeDesktop::asked[0].width, 1280);
-    ASSERT_NE(view.DeskTex.texID, 0u);
-    EXPECT_EQ(view.mySettings.BGTYPE, BG_CAPTURE);
-    const Size s = TextureOf(view);
-    EXPECT_EQ(s.w, 1024); // BGRes 1
-    EXPECT_EQ(s.h, 1024);
-}
-
-TEST_F(ViewCapture, ThePreviewCapturesAtDetailZero) {
-    // Off every screen: the main screen is read.
-    TumblixView view(Rect(-4000, -4000, 320, 200), true, &window, tmp.path());
-    ASSERT_EQ(FakeDesktop::asked.size(), 1u);
-    EXPECT_EQ(FakeDesktop::asked[0].x, 0);
-    EXPECT_EQ(FakeDesktop::asked[0].width, 1920);
-    const Size s = TextureOf(view);
-    EXPECT_EQ(s.w, 512);
-    EXPECT_EQ(s.h, 512);
-}
-
-TEST_F(ViewCapture, NoDesktopOrABlackOneTurnsTheViewToTheDesktopPicture) {
-    FakeDesktop::works = false;
-    {
-        TumblixView view(Rect(0, 0, 640, 480), false, &window, tmp.path());
-        EXPECT_EQ(view.DeskTex.texID, 0u);
-        EXPECT_EQ(view.mySettings.BGTYPE, BG_DESKTOP_PICTURE);
-    }
-    FakeDesktop::works = true;
-    FakeDesktop::pixels = Capture(64, 48, RGBA{0, 0, 0, 255}, RGBA{0, 0, 0, 255});
-    {
-        TumblixView view(Rect(0, 0, 640, 480), false, &window, tmp.path());
-        EXPECT_EQ(view.DeskTex.texID, 0u);
-        EXPECT_EQ(view.mySettings.BGTYPE, BG_DESKTOP_PICTURE);
+// At creation the view reads its own screen, the main one when off every
+// screen; the preview at detail 0. No desktop or a black one turns it to
+// the desktop picture.
+TEST_F(ViewCapture, CapturesItsOwnScreenAtCreationOrTurnsToTheDesktopPicture) {
+    const DesktopPixels desktop = FakeDesktop::pixels,
+                        black = Capture(64, 48, RGBA{0, 0, 0, 255}, RGBA{0, 0, 0, 255});
+    const struct {
+        NSRect frame;
+        bool preview, works;
+        const DesktopPixels* desktop;
+        double askedX, askedWidth;
+        int type, textureSize; // 0: no texture
+    } cases[] = {
+        {{1920, 0, 1280, 1024}, false, true, &desktop, 1920, 1280, BG_CAPTURE, 1024}, // BGRes 1
+        {{-4000, -4000, 320, 200}, true, true, &desktop, 0, 1920, BG_CAPTURE, 512},
+        {{0, 0, 640, 480}, false, false, &desktop, 0, 1920, BG_DESKTOP_PICTURE, 0},
+        {{0, 0, 640, 480}, false, true, &black, 0, 1920, BG_DESKTOP_PICTURE, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.frame.x);
+        FakeDesktop::asked.clear();
+        FakeDesktop::works = c.works;
+        FakeDesktop::pixels = *c.desktop;
+        TumblixView view(c.frame, c.preview, &window, tmp.path());
+        ASSERT_EQ(FakeDesktop::asked.size(), 1u);
+        EXPECT_EQ(FakeDesktop::asked[0].x, c.askedX);
+        EXPECT_EQ(FakeDesktop::asked[0].width, c.askedWidth);
+        EXPECT_EQ(view.mySettings.BGTYPE, c.type);
+        if (c.textureSize == 0) {
+            EXPECT_EQ(view.DeskTex.texID, 0u);
+        } else {
+            EXPECT_EQ(TextureOf(view), std::pair(c.textureSize, c.textureSize));
+        }
     }
     // Without screens the grabber is asked for the whole main screen.
     SetScreens({}, 0);
     FakeDesktop::asked.clear();
     FakeDesktop::pixels = Capture(64, 48, RGBA{1, 2, 3, 255}, RGBA{1, 2, 3, 255});
-    TumblixView view(Rect(0, 0, 640, 480), false, &window, tmp.path());
+    TumblixView view(NSRect{0, 0, 640, 480}, false, &window, tmp.path());
     ASSERT_EQ(FakeDesktop::asked.size(), 1u);
     EXPECT_EQ(FakeDesktop::asked[0].width, 0);
     EXPECT_NE(view.DeskTex.texID, 0u);
@@ -269,15 +231,10 @@ TEST_F(ViewCapture, NoDesktopOrABlackOneTurnsTheViewToTheDesktopPicture) {
 }
 
 // The root window of a real X server.
-class RootGrab : public ::testing::Test {
+class RootGrab : public OnXvfb<320, 240> {
   protected:
-    static void SetUpTestSuite() { server = new XvfbServer(320, 240); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         setenv("DISPLAY", server->name().c_str(), 1);
         server->SetRootPicture({{0, 0, 160, 120, kTopLeft},
                                 {0, 120, 160, 120, kBottomLeft},
@@ -288,40 +245,46 @@ class RootGrab : public ::testing::Test {
         const uint8_t* c = &p.rgba[(size_t(yFromBottom) * p.width + x) * 4];
         return RGBA{c[0], c[1], c[2], c[3]};
     }
-    static inline XvfbServer* server = nullptr;
     static constexpr RGBA kTopLeft{250, 0, 0, 255}, kBottomLeft{0, 250, 0, 255},
         kTopRight{0, 0, 250, 255}, kBottomRight{250, 250, 0, 255};
 };
 
+// The area asked for, clipped to the root; none at all for the whole.
 TEST_F(RootGrab, ReadsTheRootOverTheAreaBottomRowFirst) {
+    struct Check {
+        int x, yFromBottom;
+        RGBA colour;
+    };
+    const struct {
+        NSRect area;
+        int width, height;
+        std::vector<Check> checks;
+    } cases[] = {
+        {{160, 0, 160, 240},
+         160,
+         240,
+         {{0, 0, kBottomRight},
+          {159, 239, kTopRight},
+          {10, 125, kTopRight},
+          {10, 115, kBottomRight}}},
+        {{}, 320, 240, {{0, 0, kBottomLeft}, {0, 239, kTopLeft}}},
+        {{300, 200, 100, 100}, 20, 40, {{0, 0, kBottomRight}}},
+        {{-50, -50, 100, 100}, 50, 50, {{0, 49, kTopLeft}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.area.x);
+        DesktopPixels p;
+        ASSERT_TRUE(GrabRootWindow(c.area, &p));
+        ASSERT_EQ(p.width, c.width);
+        ASSERT_EQ(p.height, c.height);
+        ASSERT_EQ(p.rgba.size(), size_t(c.width) * c.height * 4);
+        for (const Check& k : c.checks) {
+            EXPECT_EQ(At(p, k.x, k.yFromBottom), k.colour) << k.x << ", " << k.yFromBottom;
+        }
+    }
     DesktopPixels p;
-    ASSERT_TRUE(GrabRootWindow(Rect(160, 0, 160, 240), &p));
-    ASSERT_EQ(p.width, 160);
-    ASSERT_EQ(p.height, 240);
-    ASSERT_EQ(p.rgba.size(), size_t(160) * 240 * 4);
-    EXPECT_EQ(At(p, 0, 0), kBottomRight);
-    EXPECT_EQ(At(p, 159, 239), kTopRight);
-    EXPECT_EQ(At(p, 10, 125), kTopRight);
-    EXPECT_EQ(At(p, 10, 115), kBottomRight);
-
-    ASSERT_TRUE(GrabRootWindow(NSRect(), &p)); // the whole root
-    EXPECT_EQ(p.width, 320);
-    EXPECT_EQ(p.height, 240);
-    EXPECT_EQ(At(p, 0, 0), kBottomLeft);
-    EXPECT_EQ(At(p, 0, 239), kTopLeft);
-}
-
-TEST_F(RootGrab, ClipsTheAreaToTheRootAndFailsOffIt) {
-    DesktopPixels p;
-    ASSERT_TRUE(GrabRootWindow(Rect(300, 200, 100, 100), &p));
-    EXPECT_EQ(p.width, 20);
-    EXPECT_EQ(p.height, 40);
-    EXPECT_EQ(At(p, 0, 0), kBottomRight);
-    ASSERT_TRUE(GrabRootWindow(Rect(-50, -50, 100, 100), &p));
-    EXPECT_EQ(p.width, 50);
-    EXPECT_EQ(At(p, 0, 49), kTopLeft);
-    EXPECT_FALSE(GrabRootWindow(Rect(400, 0, 10, 10), &p));
-    EXPECT_FALSE(GrabRootWindow(Rect(0, -20, 10, 10), &p));
+    EXPECT_FALSE(GrabRootWindow(NSRect{400, 0, 10, 10}, &p));
+    EXPECT_FALSE(GrabRootWindow(NSRect{0, -20, 10, 10}, &p));
 }
 
 // XScreenSaver's picture of the desktop, as it leaves it on the window it
@@ -339,16 +302,10 @@ class ScreenshotGrab : public RootGrab {
         XSync(d, False);
         SetDesktopGrabber(nullptr);
     }
-    // A picture of the screen: left half one colour, right half another.
-    Pixmap Picture(int depth, RGBA left, RGBA right) {
-        const Pixmap p = XCreatePixmap(d, server->root(), 320, 240, unsigned(depth));
-        GC gc = XCreateGC(d, p, 0, nullptr);
-        XSetForeground(d, gc, (unsigned long)left.r << 16 | left.g << 8 | left.b);
-        XFillRectangle(d, p, gc, 0, 0, 160, 240);
-        XSetForeground(d, gc, (unsigned long)right.r << 16 | right.g << 8 | right.b);
-        XFillRectangle(d, p, gc, 160, 0, 160, 240);
-        XFreeGC(d, gc);
-        return p;
+    // A picture of the screen: left half kLeft, right half kRight.
+    Pixmap Picture(int depth = 24) {
+        return server->Picture(320, 240, {{0, 0, 160, 240, kLeft}, {160, 0, 160, 240, kRight}},
+                               depth);
     }
     void Name(unsigned long id, Atom type = XA_PIXMAP) {
         XChangeProperty(d, window, property, type, 32, PropModeReplace,
@@ -362,15 +319,15 @@ class ScreenshotGrab : public RootGrab {
 };
 
 TEST_F(ScreenshotGrab, ReadsThePictureTheWindowNamesCutToTheArea) {
-    const Pixmap picture = Picture(24, kLeft, kRight);
+    const Pixmap picture = Picture();
     Name(picture);
     DesktopPixels p;
-    ASSERT_TRUE(GrabScreenshotProperty(window, Rect(160, 0, 160, 240), &p));
+    ASSERT_TRUE(GrabScreenshotProperty(window, NSRect{160, 0, 160, 240}, &p));
     EXPECT_EQ(p.width, 160);
     EXPECT_EQ(p.height, 240);
     EXPECT_EQ(At(p, 0, 0), kRight);
     EXPECT_EQ(At(p, 159, 239), kRight);
-    ASSERT_TRUE(GrabScreenshotProperty(window, Rect(150, 200, 100, 100), &p));
+    ASSERT_TRUE(GrabScreenshotProperty(window, NSRect{150, 200, 100, 100}, &p));
     EXPECT_EQ(p.width, 100);
     EXPECT_EQ(p.height, 40);
     EXPECT_EQ(At(p, 9, 0), kLeft);
@@ -378,20 +335,15 @@ TEST_F(ScreenshotGrab, ReadsThePictureTheWindowNamesCutToTheArea) {
 
     // With several monitors the picture is of the window's monitor alone,
     // and starts where the window does.
-    const Pixmap monitor = XCreatePixmap(d, server->root(), 100, 80, 24);
-    GC gc = XCreateGC(d, monitor, 0, nullptr);
-    XSetForeground(d, gc, 0x0A78FA);
-    XFillRectangle(d, monitor, gc, 0, 0, 100, 80);
-    XSetForeground(d, gc, 0xFA780A);
-    XFillRectangle(d, monitor, gc, 0, 60, 100, 20);
-    XFreeGC(d, gc);
+    const Pixmap monitor =
+        server->Picture(100, 80, {{0, 0, 100, 80, kLeft}, {0, 60, 100, 20, kRight}});
     Name(monitor);
-    ASSERT_TRUE(GrabScreenshotProperty(window, Rect(40, 30, 100, 80), &p));
+    ASSERT_TRUE(GrabScreenshotProperty(window, NSRect{40, 30, 100, 80}, &p));
     EXPECT_EQ(p.width, 100);
     EXPECT_EQ(p.height, 80);
     EXPECT_EQ(At(p, 0, 0), kRight);
     EXPECT_EQ(At(p, 99, 79), kLeft);
-    ASSERT_TRUE(GrabScreenshotProperty(window, Rect(0, 0, 320, 240), &p));
+    ASSERT_TRUE(GrabScreenshotProperty(window, NSRect{0, 0, 320, 240}, &p));
     EXPECT_EQ(p.width, 100) << "clipped to the picture";
     Name(picture);
     XFreePixmap(d, monitor);
@@ -399,11 +351,11 @@ TEST_F(ScreenshotGrab, ReadsThePictureTheWindowNamesCutToTheArea) {
     // The installed capture prefers it to the root, which shows the
     // screen saver's own window by now.
     InstallDesktopServices(window);
-    ASSERT_TRUE(CurrentDesktopGrabber()(Rect(0, 0, 160, 240), &p));
+    ASSERT_TRUE(CurrentDesktopGrabber()(NSRect{0, 0, 160, 240}, &p));
     EXPECT_EQ(At(p, 5, 5), kLeft);
     XDeleteProperty(d, window, property);
     XSync(d, False);
-    ASSERT_TRUE(CurrentDesktopGrabber()(Rect(0, 0, 160, 240), &p));
+    ASSERT_TRUE(CurrentDesktopGrabber()(NSRect{0, 0, 160, 240}, &p));
     EXPECT_EQ(At(p, 5, 5), kBottomLeft) << "without the property: the root";
     XFreePixmap(d, picture);
 }
@@ -413,11 +365,11 @@ TEST_F(ScreenshotGrab, AGonePictureOrAStrangePropertyIsNoPicture) {
     EXPECT_FALSE(GrabScreenshotProperty(window, NSRect(), &p)) << "no property";
     EXPECT_FALSE(GrabScreenshotProperty(0, NSRect(), &p));
 
-    const Pixmap freed = Picture(24, kLeft, kRight);
+    const Pixmap freed = Picture();
     XFreePixmap(d, freed);
-    const Pixmap bitmap = Picture(1, kLeft, kRight);
+    const Pixmap bitmap = Picture(1);
     const GC gc = XCreateGC(d, window, 0, nullptr); // an id that is no drawable
-    const Pixmap good = Picture(24, kLeft, kRight);
+    const Pixmap good = Picture();
     const struct {
         unsigned long id;
         Atom type;

@@ -1,7 +1,5 @@
-#include "ChildProcess.h"
-#include "RunTool.h"
 #include "SaverFiles.h"
-#include "TempDir.h"
+#include "SaverProgram.h"
 #include "XvfbServer.h"
 #include "host/HostClock.h"
 #include "host/platform/InputWatch.h"
@@ -9,11 +7,8 @@
 #include "host/platform/SaverHost.h"
 
 #include <SDL.h>
-#include <X11/Xutil.h>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <optional>
@@ -29,10 +24,6 @@
 namespace {
 
 const RGBA kFallback{230, 0, 230, 255};
-
-double SecondsSince(std::chrono::steady_clock::time_point t) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
-}
 
 // ---------------------------------------------------------------------------
 // The rule, on a simulated clock.
@@ -83,15 +74,10 @@ struct Point {
     int x, y;
 };
 
-class HostInputTest : public ::testing::Test {
+class HostInputTest : public OnXvfb<400, 300> {
   protected:
-    static void SetUpTestSuite() { server = new XvfbServer(400, 300); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         setenv("DISPLAY", server->name().c_str(), 1);
         setenv("SDL_VIDEODRIVER", "x11", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -106,17 +92,15 @@ class HostInputTest : public ::testing::Test {
         host.Close();
         HostClock::UseSystem();
     }
-    void Xdotool(const std::string& args) {
-        EXPECT_EQ(RunTool("DISPLAY=" + server->name() + " xdotool " + args).status, 0) << args;
-    }
     void MoveTo(Point p) {
-        Xdotool("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y));
+        EXPECT_TRUE(
+            server->Xdotool("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y)));
     }
     // Handles events until the host ends or, given `at`, until it has seen
     // the pointer there (desktop pixels). True when it ended.
     bool HandleUntil(std::optional<Point> at) {
         bool quit = false;
-        const bool done = WaitFor(5.0, [&] {
+        const bool done = WaitFor(kPatience, [&] {
             quit = host.HandleEvents() || quit;
             return quit || (at && PointerSeenAt(*at));
         });
@@ -134,7 +118,6 @@ class HostInputTest : public ::testing::Test {
         return wx + x == p.x && wy + y == p.y;
     }
 
-    static inline XvfbServer* server = nullptr;
     TempDir tmp;
     RunOptions options;
     SaverHost host;
@@ -174,7 +157,7 @@ TEST_F(HostInputTest, KeysButtonsTheWheelAndRealMovesOnEitherDisplayEndTheSaver)
         EXPECT_FALSE(HandleUntil(c.settling)) << "ended on a move while settling";
         HostClock::Advance(InputWatch::SETTLE_SECONDS + 0.1);
         if (c.input != nullptr) {
-            Xdotool(c.input);
+            EXPECT_TRUE(server->Xdotool(c.input));
             EXPECT_EQ(HandleUntil({}), c.ends);
         } else {
             MoveTo(c.to);
@@ -187,126 +170,61 @@ TEST_F(HostInputTest, KeysButtonsTheWheelAndRealMovesOnEitherDisplayEndTheSaver)
 // ---------------------------------------------------------------------------
 // The program, as a user runs it and as X hosts run it.
 
-class ProgramInputTest : public ::testing::Test {
+class ProgramInputTest : public OnXvfb<400, 300> {
   protected:
-    static void SetUpTestSuite() { server = new XvfbServer(400, 300); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         // A window that went with its program reads as no picture, where
         // Xlib's default handler would end the test program.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        saverfiles::UseUserFolders(tmp.path());
-        resources = tmp.Subdir("res");
-        saverfiles::WriteResources(resources, 2, kFallback);
         // The desktop picture: with no desktop settings it is the fallback.
         saverfiles::Prefs prefs;
         prefs.bgType = 1;
         saverfiles::WritePreferences(prefs);
-        env = {{"DISPLAY", server->name()},
-               {"XDG_CONFIG_HOME", tmp.path() + "/config"},
-               {"XDG_DATA_HOME", tmp.path() + "/data"},
-               {"XDG_DATA_DIRS", tmp.Subdir("no-schemas")},
-               {"GSETTINGS_BACKEND", "memory"},
-               {"SDL_AUDIODRIVER", "dummy"},
-               {"-SDL_VIDEODRIVER", ""},
-               {"-XSCREENSAVER_WINDOW", ""}};
     }
     void TearDown() override { XSetErrorHandler(nullptr); }
-    void Start(const std::vector<std::string>& args) {
-        if (saver.Running()) { // left by a failed case
-            saver.Signal(SIGKILL);
-            saver.WaitExit(10.0, nullptr);
-        }
-        std::vector<std::string> argv = {BuildProgram("tumblix"), "--resources", resources};
-        argv.insert(argv.end(), args.begin(), args.end());
-        ASSERT_TRUE(saver.Start(argv, env));
-    }
-    // Waits until the window shows the scene's picture at (x, y).
-    bool Shows(Window w, int x, int y) {
-        return WaitFor(15.0, [&] {
-            XSync(server->connection(), False);
-            return saverfiles::Near(server->PixelAt(w, x, y), kFallback);
-        });
-    }
-    void Xdotool(const std::string& args) {
-        EXPECT_EQ(RunTool("DISPLAY=" + server->name() + " xdotool " + args).status, 0) << args;
-    }
-    // Waits for the end, with status 0, and says how long after `since`
-    // it came (a second is what a person at the screen would accept).
-    void ExpectEnd(const std::string& what, std::chrono::steady_clock::time_point since) {
-        int status = -2;
-        ASSERT_TRUE(saver.WaitExit(10.0, &status)) << what << " did not end it";
-        const double seconds = SecondsSince(since);
-        EXPECT_EQ(status, 0) << what << ": " << saver.Output();
-        std::printf("ended %.3f s after %s\n", seconds, what.c_str());
-    }
-    // A top-level window of the program's, mapped, by its title.
-    Window FindWindow(const char* title) {
-        Display* d = server->connection();
-        Window found = 0;
-        WaitFor(15.0, [&] {
-            Window root = 0, parent = 0, *children = nullptr;
-            unsigned count = 0;
-            XQueryTree(d, server->root(), &root, &parent, &children, &count);
-            for (unsigned i = 0; i < count && found == 0; i++) {
-                char* name = nullptr;
-                XWindowAttributes a;
-                if (XFetchName(d, children[i], &name) && name != nullptr &&
-                    std::string(name) == title && XGetWindowAttributes(d, children[i], &a) &&
-                    a.map_state == IsViewable) {
-                    found = children[i];
-                }
-                XFree(name);
-            }
-            XFree(children);
-            return found != 0;
-        });
-        return found;
+    // Sends the input and expects the end, with status 0; prints how long
+    // it took (a second is what a person at the screen would accept).
+    void ExpectEndOn(const std::string& input) {
+        const auto sent = std::chrono::steady_clock::now();
+        EXPECT_TRUE(server->Xdotool(input));
+        EXPECT_EQ(saver.End(), 0) << input << ": " << saver.process.Output();
+        std::printf("ended %.3f s after %s\n",
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count(),
+                    input.c_str());
     }
     // Input on the window w must leave the program running: after it, the
     // window grows, and the program must still be there to fill it.
     void ExpectInputIgnored(Window w, const std::string& input) {
-        Xdotool(input);
+        EXPECT_TRUE(server->Xdotool(input));
         XResizeWindow(server->connection(), w, 280, 200);
-        XSync(server->connection(), False);
-        EXPECT_TRUE(Shows(w, 275, 195)) << "gone after " << input << ": " << saver.Output();
-    }
-    void ExpectCleanEndOnSigterm() {
-        saver.Signal(SIGTERM);
-        ExpectEnd("SIGTERM", std::chrono::steady_clock::now());
+        EXPECT_TRUE(saver.Shows(w, 275, 195, kFallback))
+            << "gone after " << input << ": " << saver.process.Output();
     }
 
-    static inline XvfbServer* server = nullptr;
-    TempDir tmp;
-    std::string resources;
-    std::vector<std::pair<std::string, std::string>> env;
-    ChildProcess saver;
+    SaverProgram saver{*server, kFallback};
 };
 
 TEST_F(ProgramInputTest, TheSaverEndsOnAMoveAcrossHalfTheScreenAKeyAClickAndTheWheel) {
     for (const std::string input : {"mousemove", "key space", "click 1", "click 4"}) {
         SCOPED_TRACE(input);
-        Xdotool("mousemove 100 150");
-        Start({});
-        ASSERT_TRUE(Shows(server->root(), 100, 150)) << saver.Output();
-        auto sent = std::chrono::steady_clock::now();
+        EXPECT_TRUE(server->Xdotool("mousemove 100 150"));
+        ASSERT_TRUE(saver.Start({}));
+        ASSERT_TRUE(saver.Shows(server->root(), 100, 150, kFallback)) << saver.process.Output();
         if (input == "mousemove") {
             // The first moments after the windows appear only move the
-            // resting place; a second later any real move counts.
-            Xdotool("mousemove 300 150");
-            if (!saver.WaitExit(1.0, nullptr)) {
-                sent = std::chrono::steady_clock::now();
-                Xdotool("mousemove 100 150");
-            }
+            // resting place; after them any real move counts.
+            bool across = true;
+            WaitFor(kPatience, [&] {
+                server->Xdotool(across ? "mousemove 300 150" : "mousemove 100 150");
+                across = !across;
+                return !saver.process.Running();
+            });
+            EXPECT_EQ(saver.End(), 0) << saver.process.Output();
         } else {
-            Xdotool(input);
+            ExpectEndOn(input);
         }
-        ExpectEnd(input, sent);
-        EXPECT_TRUE(saverfiles::Near(server->PixelAt(server->root(), 100, 150), {0, 0, 0, 255}))
+        EXPECT_EQ(server->PixelAt(server->root(), 100, 150), RGBA({0, 0, 0, 255}))
             << "its window stayed";
     }
 }
@@ -314,13 +232,13 @@ TEST_F(ProgramInputTest, TheSaverEndsOnAMoveAcrossHalfTheScreenAKeyAClickAndTheW
 TEST_F(ProgramInputTest, AWindowEndsOnEscapeAndWhenClosedButNotOnOtherInput) {
     for (const std::string end : {"key Escape", "WM_DELETE_WINDOW", "windowclose"}) {
         SCOPED_TRACE(end);
-        Start({"--window", "200x150"});
-        const Window w = FindWindow("Tumblix");
-        ASSERT_NE(w, 0u) << saver.Output();
-        ASSERT_TRUE(Shows(w, 100, 75)) << saver.Output();
-        Xdotool("mousemove --window " + std::to_string(w) + " 20 20");
+        ASSERT_TRUE(saver.Start({"--window", "200x150"}));
+        const Window w = server->FindWindow("Tumblix");
+        ASSERT_NE(w, 0u) << saver.process.Output();
+        ASSERT_TRUE(saver.Shows(w, 100, 75, kFallback)) << saver.process.Output();
+        const std::string onIt = "mousemove --window " + std::to_string(w) + " 20 20 ";
+        EXPECT_TRUE(server->Xdotool(onIt));
         ExpectInputIgnored(w, "mousemove_relative 100 100 click 1 key space");
-        const auto sent = std::chrono::steady_clock::now();
         if (end == "WM_DELETE_WINDOW") {
             // What a window manager sends for the close button.
             Display* d = server->connection();
@@ -333,12 +251,11 @@ TEST_F(ProgramInputTest, AWindowEndsOnEscapeAndWhenClosedButNotOnOtherInput) {
             e.xclient.data.l[1] = CurrentTime;
             XSendEvent(d, w, False, NoEventMask, &e);
             XSync(d, False);
-        } else if (end == "windowclose") {
-            Xdotool("windowclose " + std::to_string(w)); // destroys it
+            EXPECT_EQ(saver.End(), 0) << saver.process.Output();
         } else {
-            Xdotool("mousemove --window " + std::to_string(w) + " 20 20 " + end);
+            // windowclose destroys the window.
+            ExpectEndOn(end == "windowclose" ? "windowclose " + std::to_string(w) : onIt + end);
         }
-        ExpectEnd(end, sent);
     }
 }
 
@@ -347,14 +264,10 @@ TEST_F(ProgramInputTest, WindowsOfAnotherHostLeaveTheInputToItAndEndOnSigterm) {
     for (const bool root : {false, true}) {
         SCOPED_TRACE(root ? "--root" : "--window-id");
         const Window w = server->MakeWindow(10, 10, 200, 150);
-        if (root) {
-            env.push_back({"XSCREENSAVER_WINDOW", std::to_string(w)});
-            Start({"--root"});
-            env.pop_back();
-        } else {
-            Start({"--window-id", std::to_string(w)});
-        }
-        ASSERT_TRUE(Shows(w, 100, 75)) << saver.Output();
+        const std::string id = std::to_string(w);
+        ASSERT_TRUE(root ? saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", id}})
+                         : saver.Start({"--window-id", id}));
+        ASSERT_TRUE(saver.Shows(w, 100, 75, kFallback)) << saver.process.Output();
         // The input stays with whoever had it: the host can still grab both.
         EXPECT_EQ(XGrabPointer(d, w, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None,
                                None, CurrentTime),
@@ -364,10 +277,10 @@ TEST_F(ProgramInputTest, WindowsOfAnotherHostLeaveTheInputToItAndEndOnSigterm) {
         XUngrabPointer(d, CurrentTime);
         XUngrabKeyboard(d, CurrentTime);
         XSync(d, False);
-        ExpectInputIgnored(w, "mousemove --window " + std::to_string(w) +
+        ExpectInputIgnored(w, "mousemove --window " + id +
                                   " 20 20 mousemove_relative 150 100 click 1 click 4 key space "
                                   "key Escape");
-        ExpectCleanEndOnSigterm();
+        saver.ExpectEndOnSigterm();
         XDestroyWindow(d, w);
         XSync(d, False);
     }

@@ -1,7 +1,5 @@
-#include "ChildProcess.h"
-#include "RunTool.h"
 #include "SaverFiles.h"
-#include "TempDir.h"
+#include "SaverProgram.h"
 #include "XorgDummyServer.h"
 #include "XvfbServer.h"
 #include "bottles/MainClass.h"
@@ -15,7 +13,6 @@
 
 #include <SDL.h>
 #include <algorithm>
-#include <csignal>
 #include <cstdlib>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -29,15 +26,10 @@ namespace {
 
 const RGBA kFallback{240, 0, 240, 255};
 
-class SaverHostTest : public ::testing::Test {
+class SaverHostTest : public OnXvfb<320, 240> {
   protected:
-    static void SetUpTestSuite() { server = new XvfbServer(320, 240); }
-    static void TearDownTestSuite() {
-        delete server;
-        server = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(server->ok()) << "Xvfb did not start";
+        ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         setenv("DISPLAY", server->name().c_str(), 1);
         setenv("SDL_VIDEODRIVER", "x11", 1);
         setenv("SDL_AUDIODRIVER", "dummy", 1);
@@ -58,8 +50,8 @@ class SaverHostTest : public ::testing::Test {
     // Opens the host on the two halves and keeps every drawn frame.
     void Open() {
         std::vector<SaverHost::Display> displays(2);
-        displays[0].frame = Rect(0, 0, 160, 240);
-        displays[1].frame = Rect(160, 0, 160, 240);
+        displays[0].frame = NSRect{0, 0, 160, 240};
+        displays[1].frame = NSRect{160, 0, 160, 240};
         ASSERT_TRUE(host.Open(displays, options)) << host.error();
         ASSERT_EQ(host.Count(), 2u);
         frames.assign(2, {});
@@ -83,20 +75,8 @@ class SaverHostTest : public ::testing::Test {
         return frames[view][size_t(yFromBottom) * 160 + x];
     }
     // What the screen shows, read back from the X server.
-    RGBA ScreenAt(int x, int y) const {
-        XSync(server->connection(), False);
-        return server->PixelAt(server->root(), x, y);
-    }
-    static NSRect Rect(double x, double y, double w, double h) {
-        NSRect r;
-        r.x = x;
-        r.y = y;
-        r.width = w;
-        r.height = h;
-        return r;
-    }
+    RGBA ScreenAt(int x, int y) const { return server->PixelAt(server->root(), x, y); }
 
-    static inline XvfbServer* server = nullptr;
     TempDir tmp;
     std::string resources;
     RunOptions options;
@@ -148,57 +128,51 @@ TEST_F(SaverHostTest, MainMonitorOnlyKeepsTheOtherDisplayBlack) {
     saverfiles::WritePreferences(prefs);
     Open();
     Run(6);
-    TumblixView& main = host.View(0);
-    TumblixView& other = host.View(1);
-    EXPECT_TRUE(main.initialized);
-    EXPECT_GT(main.framesDrawn, 0);
     EXPECT_TRUE(saverfiles::Near(FrameAt(0, 80, 120), prefs.colour));
-    EXPECT_FALSE(other.isAnimating());
-    EXPECT_FALSE(other.initialized);
-    EXPECT_EQ(other.ssMain, nullptr);
-    EXPECT_EQ(other.framesDrawn, 0);
+    EXPECT_EQ(host.View(1).ssMain, nullptr);
+    EXPECT_EQ(host.View(1).framesDrawn, 0);
     EXPECT_TRUE(saverfiles::Near(ScreenAt(80, 120), prefs.colour)) << ScreenAt(80, 120);
     EXPECT_EQ(ScreenAt(240, 120), RGBA({0, 0, 0, 255}));
     EXPECT_EQ(ScreenAt(319, 0), RGBA({0, 0, 0, 255}));
 }
 
-TEST_F(SaverHostTest, EachViewShowsTheRootOverItsOwnDisplay) {
+// Each view captures the root over its own display; an all-black root is
+// no picture, and the view shows the desktop picture instead.
+TEST_F(SaverHostTest, EachViewShowsTheRootOverItsOwnDisplayOrTheDesktopPicture) {
     const RGBA topLeft{250, 30, 30, 255}, bottomLeft{30, 250, 30, 255}, topRight{30, 30, 250, 255},
         bottomRight{250, 250, 30, 255};
-    server->SetRootPicture({{0, 0, 160, 120, topLeft},
-                            {0, 120, 160, 120, bottomLeft},
-                            {160, 0, 160, 120, topRight},
-                            {160, 120, 160, 120, bottomRight}});
+    const struct {
+        std::vector<XServer::Area> root;
+        int bgType;
+        RGBA shows[2][2]; // per view: top, bottom
+    } cases[] = {
+        {{{0, 0, 160, 120, topLeft},
+          {0, 120, 160, 120, bottomLeft},
+          {160, 0, 160, 120, topRight},
+          {160, 120, 160, 120, bottomRight}},
+         BG_CAPTURE,
+         {{topLeft, bottomLeft}, {topRight, bottomRight}}},
+        {{}, BG_DESKTOP_PICTURE, {{kFallback, kFallback}, {kFallback, kFallback}}},
+    };
     saverfiles::Prefs prefs;
     prefs.bgType = 0;
     saverfiles::WritePreferences(prefs);
     SetDesktopGrabber(GrabRootWindow);
-    Open();
-    Run(4);
-    ASSERT_EQ(host.View(0).mySettings.BGTYPE, BG_CAPTURE);
-    ASSERT_EQ(host.View(1).mySettings.BGTYPE, BG_CAPTURE);
-    ASSERT_FALSE(frames[0].empty());
-    ASSERT_FALSE(frames[1].empty());
-    EXPECT_TRUE(saverfiles::Near(FrameAt(0, 80, 200), topLeft)) << FrameAt(0, 80, 200);
-    EXPECT_TRUE(saverfiles::Near(FrameAt(0, 80, 40), bottomLeft)) << FrameAt(0, 80, 40);
-    EXPECT_TRUE(saverfiles::Near(FrameAt(1, 80, 200), topRight)) << FrameAt(1, 80, 200);
-    EXPECT_TRUE(saverfiles::Near(FrameAt(1, 80, 40), bottomRight)) << FrameAt(1, 80, 40);
-    // And the screen shows those frames.
-    EXPECT_TRUE(saverfiles::Near(ScreenAt(240, 40), topRight)) << ScreenAt(240, 40);
-}
-
-TEST_F(SaverHostTest, AnAllBlackRootFallsBackToTheDesktopPicture) {
-    server->SetRootPicture({}); // black all over
-    saverfiles::Prefs prefs;
-    prefs.bgType = 0;
-    saverfiles::WritePreferences(prefs);
-    SetDesktopGrabber(GrabRootWindow);
-    Open();
-    Run(4);
-    for (size_t i = 0; i < 2; i++) {
-        EXPECT_EQ(host.View(i).mySettings.BGTYPE, BG_DESKTOP_PICTURE);
-        ASSERT_FALSE(frames[i].empty());
-        EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 120), kFallback)) << FrameAt(i, 80, 120);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bgType);
+        server->SetRootPicture(c.root);
+        Open();
+        Run(4);
+        for (size_t i = 0; i < 2; i++) {
+            EXPECT_EQ(host.View(i).mySettings.BGTYPE, c.bgType);
+            ASSERT_FALSE(frames[i].empty());
+            EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 200), c.shows[i][0]))
+                << FrameAt(i, 80, 200);
+            EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 40), c.shows[i][1])) << FrameAt(i, 80, 40);
+        }
+        // And the screen shows those frames.
+        EXPECT_TRUE(saverfiles::Near(ScreenAt(240, 40), c.shows[1][0])) << ScreenAt(240, 40);
+        host.Close();
     }
 }
 
@@ -210,34 +184,22 @@ TEST(TwoMonitors, EachShowsItsOwnDesktopAndBottlesOrStaysBlack) {
     if (!server.ok()) {
         GTEST_SKIP() << server.whyNot();
     }
-    TempDir tmp;
-    saverfiles::UseUserFolders(tmp.path());
-    const std::string resources = tmp.Subdir("res");
-    saverfiles::WriteResources(resources, 2, kFallback);
+    SaverProgram saver(server, kFallback);
     const RGBA left{250, 160, 0, 255}, right{0, 160, 250, 255}, black{0, 0, 0, 255};
-    const std::vector<std::pair<std::string, std::string>> env = {
-        {"DISPLAY", server.name()},
-        {"XDG_CONFIG_HOME", tmp.path() + "/config"},
-        {"XDG_DATA_HOME", tmp.path() + "/data"},
-        {"XDG_DATA_DIRS", tmp.Subdir("no-schemas")},
-        {"GSETTINGS_BACKEND", "memory"},
-        {"SDL_AUDIODRIVER", "dummy"},
-        {"-SDL_VIDEODRIVER", ""}};
     for (const bool mainOnly : {false, true}) {
         SCOPED_TRACE(mainOnly ? "main monitor only" : "every monitor");
-        server.PaintMonitors(left, right);
+        server.SetRootPicture({{0, 0, 320, 240, left}, {320, 0, 320, 240, right}});
         saverfiles::Prefs prefs;
         prefs.bgType = 0;
         prefs.maxBottles = 3;
         prefs.mainMonitorOnly = mainOnly;
         saverfiles::WritePreferences(prefs);
-        ChildProcess saver;
-        ASSERT_TRUE(saver.Start({BuildProgram("tumblix"), "--resources", resources}, env));
+        ASSERT_TRUE(saver.Start({}));
         // Per monitor: pixels of its own desktop colour, of the other's,
         // black ones and the rest (bottles).
         int counts[2][4] = {};
-        const bool shown = WaitFor(20.0, [&] {
-            const std::vector<RGBA> screen = server.Screen();
+        const bool shown = WaitFor(kPatience, [&] {
+            const std::vector<RGBA> screen = server.Pixels(server.root(), 640, 240);
             std::fill(&counts[0][0], &counts[0][0] + 8, 0);
             for (size_t i = 0; i < screen.size(); i++) {
                 const int m = int(i % 640) < 320 ? 0 : 1;
@@ -258,11 +220,8 @@ TEST(TwoMonitors, EachShowsItsOwnDesktopAndBottlesOrStaysBlack) {
                            << ", black " << counts[0][2] << ", bottles " << counts[0][3]
                            << "; right: own " << counts[1][0] << ", other " << counts[1][1]
                            << ", black " << counts[1][2] << ", bottles " << counts[1][3] << "\n"
-                           << saver.Output();
-        saver.Signal(SIGTERM);
-        int status = -2;
-        EXPECT_TRUE(saver.WaitExit(5.0, &status));
-        EXPECT_EQ(status, 0) << saver.Output();
+                           << saver.process.Output();
+        saver.ExpectEndOnSigterm();
     }
 }
 

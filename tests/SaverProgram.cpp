@@ -1,0 +1,83 @@
+#include "SaverProgram.h"
+
+#include "PictureFiles.h"
+#include "RunTool.h"
+#include "SaverFiles.h"
+#include "brewlib/ContainerWriter.h"
+
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+
+SaverProgram::SaverProgram(const XServer& server, RGBA fallback) : server(server) {
+    saverfiles::UseUserFolders(home.path());
+    resources = home.Subdir("res");
+    saverfiles::WriteResources(resources, 2, fallback);
+    env = {{"DISPLAY", server.name()},
+           {"XDG_CONFIG_HOME", home / "config"},
+           {"XDG_DATA_HOME", home / "data"},
+           // No desktop settings schemas: kind 1 shows the fallback picture.
+           {"XDG_DATA_DIRS", home.Subdir("no-schemas")},
+           {"GSETTINGS_BACKEND", "memory"},
+           {"GDK_BACKEND", "x11"},
+           {"NO_AT_BRIDGE", "1"},
+           {"SDL_AUDIODRIVER", "dummy"},
+           {"-SDL_VIDEODRIVER", ""},
+           {"-XSCREENSAVER_WINDOW", ""}};
+}
+
+bool SaverProgram::Start(const std::vector<std::string>& args, const Env& extra) {
+    if (process.Running()) {
+        process.Signal(SIGKILL);
+        process.WaitExit(kPatience, nullptr);
+    }
+    std::vector<std::string> argv = {BuildProgram("tumblix"), "--resources", resources};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Env all = env;
+    all.insert(all.end(), extra.begin(), extra.end());
+    return process.Start(argv, all);
+}
+
+bool SaverProgram::Shows(Window w, int x, int y, RGBA colour) const {
+    return WaitFor(kPatience, [&] { return saverfiles::Near(server.PixelAt(w, x, y), colour); });
+}
+
+int SaverProgram::End() {
+    int status = -2;
+    return process.WaitExit(kPatience, &status) ? status : -2;
+}
+
+void SaverProgram::ExpectEndOnSigterm() {
+    process.Signal(SIGTERM);
+    EXPECT_EQ(End(), 0) << "SIGTERM: " << process.Output();
+}
+
+std::string SaverProgram::WritePicture(const std::string& name, RGBA colour) const {
+    WritePlainPicture(home / name, colour);
+    return home / name;
+}
+
+void WritePlainPicture(const std::string& path, RGBA colour) {
+    pics::PngImage png;
+    png.width = png.height = 8;
+    for (int i = 0; i < 64; i++) {
+        png.rows.insert(png.rows.end(), {colour.r, colour.g, colour.b});
+    }
+    std::string error;
+    EXPECT_TRUE(brew::WriteFileBytes(path, pics::EncodePNG(png), &error)) << error;
+}
+
+void SaverProgram::WriteXfceSettings(const Env& monitorPictures) const {
+    const std::string folder = home / "config/xfce4/xfconf/xfce-perchannel-xml";
+    ASSERT_EQ(RunTool("mkdir -p " + Quote(folder)).status, 0);
+    std::ofstream xml(folder + "/xfce4-desktop.xml");
+    xml << "<channel name=\"xfce4-desktop\" version=\"1.0\"><property name=\"backdrop\" "
+           "type=\"empty\"><property name=\"screen0\" type=\"empty\">";
+    for (const auto& [monitor, picture] : monitorPictures) {
+        xml << "<property name=\"monitor" << monitor
+            << "\" type=\"empty\"><property name=\"workspace0\" type=\"empty\"><property "
+               "name=\"last-image\" type=\"string\" value=\""
+            << picture << "\"/></property></property>";
+    }
+    xml << "</property></property></channel>\n";
+}

@@ -1,0 +1,59 @@
+#ifndef TUMBLIX_TESTS_XSERVER_H
+#define TUMBLIX_TESTS_XSERVER_H
+
+#include "GLFixture.h"
+
+#include <X11/Xlib.h>
+#include <string>
+#include <vector>
+
+// A private X server for one test program, on a display number the server
+// picks itself (-displayfd), and the test's own connection to it. The
+// server keeps its state when the last other client leaves (-noreset), so
+// a root picture set by the test stays. Killed when the object goes.
+class XServer {
+  public:
+    ~XServer();
+    XServer(const XServer&) = delete;
+    XServer& operator=(const XServer&) = delete;
+
+    bool ok() const { return display != nullptr; }
+    const std::string& name() const { return displayName; } // ":N"
+    ::Display* connection() const { return display; }
+    Window root() const;
+
+    struct Area {
+        int x, y, width, height;
+        RGBA colour;
+    };
+    // A picture of plain areas (the rest black) on the server, the caller's.
+    Pixmap Picture(int width, int height, const std::vector<Area>& areas, int depth = 24) const;
+    // Makes the root window's background such a picture of the whole
+    // screen, as xsetroot does.
+    void SetRootPicture(const std::vector<Area>& areas);
+
+    // A plain window of the test's own, mapped, with a black background.
+    Window MakeWindow(int x, int y, int width, int height);
+    // The colour the screen shows at (x, y) of a window, top-left origin.
+    RGBA PixelAt(Window window, int x, int y) const;
+    // Every pixel of the window's top-left width x height, top row first.
+    std::vector<RGBA> Pixels(Window window, int width, int height) const;
+    // Runs xdotool on this server (real input through XTEST); true when it
+    // did what it was asked.
+    bool Xdotool(const std::string& args) const;
+    // Waits for a viewable top-level window of this exact title; 0 if none
+    // came.
+    Window FindWindow(const std::string& title) const;
+
+  protected:
+    XServer() = default;
+    // Starts the server (argv without -displayfd) and connects to it.
+    bool Launch(std::vector<std::string> argv);
+    ::Display* display = nullptr;
+
+  private:
+    int server = -1;
+    std::string displayName;
+};
+
+#endif
