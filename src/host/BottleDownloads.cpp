@@ -64,11 +64,6 @@ std::string FailureText(const std::string& description, const std::string& addre
                      address.c_str());
 }
 
-bool EndsWith(const std::string& text, const char* tail) {
-    const size_t n = std::strlen(tail);
-    return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
-}
-
 // What a decoded gzip file is called: without its ".gz".
 std::string WithoutGz(const std::string& name) {
     return EndsWith(name, ".gz") ? name.substr(0, name.size() - 3) : name;
