@@ -506,7 +506,7 @@ TEST_F(DownloadsTest, AFinishedDownloadIsSavedReportedAndNoLongerOffered) {
                              "removeAllItems", "enable oAvailableDownloads", "enable oDownload"}));
     EXPECT_EQ(c.available.items, (std::vector<std::string>{"Lager"}));
     EXPECT_EQ(c.text.value, "Download Complete!");
-    EXPECT_EQ(downloads.theDownload, nullptr);
+    EXPECT_FALSE(downloads.downloading());
     EXPECT_TRUE(downloads.lastDownloadSaved());
 }
 

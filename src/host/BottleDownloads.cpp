@@ -64,11 +64,6 @@ std::string FailureText(const std::string& description, const std::string& addre
                      address.c_str());
 }
 
-bool EndsWith(const std::string& text, const char* tail) {
-    const size_t n = std::strlen(tail);
-    return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
-}
-
 // What a decoded gzip file is called: without its ".gz".
 std::string WithoutGz(const std::string& name) {
     return EndsWith(name, ".gz") ? name.substr(0, name.size() - 3) : name;
@@ -127,12 +122,12 @@ bool BottleDownloads::configureSheet_checkdownloads() {
         return std::string();
     };
     handlers.finish = [this] {
-        releasedList = std::move(listTransfer);
+        listTransfer.reset();
         ListArrived();
     };
     handlers.fail = [this](const std::string& description, const std::string&) {
         const FetchFailure failure = listTransfer->failure();
-        releasedList = std::move(listTransfer);
+        listTransfer.reset();
         ListFailed(failure, description);
     };
     std::string error;
@@ -254,34 +249,12 @@ bool BottleDownloads::configureSheet_download() {
     }
 
     auto next = std::make_unique<WebTransfer>();
-    WebTransfer::Handlers handlers;
-    handlers.response = [this](const WebTransfer::Response& response) {
-        download_didReceiveResponse(response.expectedLength);
-        writeError.clear();
-        std::string name = response.suggestedFilename, addressName = response.addressFilename;
-        if (download_shouldDecodeSourceDataOfMIMEType(response.mimeType)) {
-            name = WithoutGz(name);
-            addressName = WithoutGz(addressName);
-            decoder = std::make_unique<GzipDecoder>(
-                [this](const char* data, size_t length) {
-                    return file.Write(data, length, &writeError);
-                },
-                limits.maxFileBytes);
-        }
-        return download_decideDestinationWithSuggestedFilename(name, addressName);
-    };
-    handlers.data = [this](const char* data, size_t length) { return DataArrived(data, length); };
-    handlers.finish = [this] { Finished(); };
-    handlers.fail = [this](const std::string& description, const std::string& failing) {
-        download_didFailWithError(description, failing);
-    };
     std::string error;
-    if (!next->Start(address, limits, std::move(handlers), &error)) {
+    if (!next->Start(address, limits, DownloadHandlers(), &error)) {
         o.oDownloadText->setText(FailureText(error, address));
         return false;
     }
     transfer = std::move(next);
-    theDownload = transfer.get();
     saved = false;
 
     o.oAvailableDownloads->setEnabled(false);
@@ -296,6 +269,40 @@ bool BottleDownloads::configureSheet_download() {
         onStarted();
     }
     return true;
+}
+
+WebTransfer::Handlers BottleDownloads::DownloadHandlers() {
+    WebTransfer::Handlers handlers;
+    handlers.response = [this](const WebTransfer::Response& response) {
+        return ResponseArrived(response);
+    };
+    handlers.data = [this](const char* data, size_t length) { return DataArrived(data, length); };
+    handlers.finish = [this] { Finished(); };
+    handlers.fail = [this](const std::string& description, const std::string& failing) {
+        download_didFailWithError(description, failing);
+    };
+    return handlers;
+}
+
+// The response: the progress starts over, gzip data is decoded on its way
+// to the file (which is then named without ".gz"), and the destination's
+// temporary file is opened. A non-empty text stops the download.
+std::string BottleDownloads::ResponseArrived(const WebTransfer::Response& response) {
+    download_didReceiveResponse(response.expectedLength);
+    writeError.clear();
+    std::string name = response.suggestedFilename, addressName = response.addressFilename;
+    if (download_shouldDecodeSourceDataOfMIMEType(response.mimeType)) {
+        name = WithoutGz(name);
+        addressName = WithoutGz(addressName);
+        StartDecoding();
+    }
+    return download_decideDestinationWithSuggestedFilename(name, addressName);
+}
+
+void BottleDownloads::StartDecoding() {
+    decoder = std::make_unique<GzipDecoder>(
+        [this](const char* data, size_t length) { return file.Write(data, length, &writeError); },
+        limits.maxFileBytes);
 }
 
 void BottleDownloads::download_didReceiveResponse(int64_t expectedContentLength) {
@@ -349,8 +356,8 @@ std::string BottleDownloads::DataArrived(const char* data, size_t length) {
 }
 
 void BottleDownloads::Finished() {
-    // Copies: the failure handler releases the decoder and the transfer.
-    const std::string address = theDownload->address();
+    // A copy: the failure handler releases the decoder and the transfer.
+    const std::string address = transfer->address();
     std::string error;
     if (decoder != nullptr && !decoder->Finish()) {
         error = decoder->error();
@@ -368,8 +375,9 @@ void BottleDownloads::Finished() {
 }
 
 void BottleDownloads::ReleaseDownload() {
-    // The handlers run inside the transfer's Step(): it goes once that returns.
-    released = std::move(transfer);
+    // Called from the transfer's finish or fail handler, which may destroy
+    // it: Step() returns at once after either.
+    transfer.reset();
     decoder.reset();
     file.Discard(); // nothing once committed
 }
@@ -389,7 +397,6 @@ void BottleDownloads::downloadDidFinish() {
     o.oProgress->stopAnimation();
     EnableControls();
     configureSheet_checkdownloads();
-    theDownload = nullptr;
 }
 
 void BottleDownloads::download_didFailWithError(const std::string& description,
@@ -397,7 +404,6 @@ void BottleDownloads::download_didFailWithError(const std::string& description,
     ReleaseDownload();
     o.oDownloadText->setText(FailureText(description, address));
     EnableControls();
-    theDownload = nullptr;
 }
 
 void BottleDownloads::cancelDownload() {
@@ -407,7 +413,6 @@ void BottleDownloads::cancelDownload() {
     transfer.reset();
     decoder.reset();
     file.Discard();
-    theDownload = nullptr;
     o.oProgress->stopAnimation();
     EnableControls();
     o.oDownloadText->setText("Download cancelled.");
@@ -417,11 +422,9 @@ void BottleDownloads::Step() {
     if (transfer != nullptr) {
         transfer->Step();
     }
-    released.reset();
     if (listTransfer != nullptr) {
         listTransfer->Step();
     }
-    releasedList.reset();
 }
 
 int BottleDownloads::TimeoutHint() const {

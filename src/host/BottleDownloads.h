@@ -88,7 +88,7 @@ class BottleDownloads {
     // Stops a running download: the temporary file goes, any file of the
     // same name stays as it was, the controls are usable again.
     void cancelDownload();
-    bool downloading() const { return theDownload != nullptr; }
+    bool downloading() const { return transfer != nullptr; }
     bool busy() const { return downloading() || checking(); }
     void Step();
     int TimeoutHint() const;
@@ -101,7 +101,6 @@ class BottleDownloads {
 
     std::vector<DOWNLOADDATA> downloadData;
     uint32_t numDownloads = 0;
-    WebTransfer* theDownload = nullptr;
     int64_t bytesReceived = 0;
     int64_t expectedBytes = 0;
 
@@ -110,16 +109,19 @@ class BottleDownloads {
     void ListArrived();
     void ListFailed(FetchFailure failure, const std::string& description);
     void ReleaseDownload();
+    WebTransfer::Handlers DownloadHandlers();
+    std::string ResponseArrived(const WebTransfer::Response& response);
+    void StartDecoding();
     std::string DataArrived(const char* data, size_t length);
     void Finished();
 
     DownloadOutlets o;
+    // The running download and the running list fetch, each owned here
+    // alone. A transfer's finish and fail handlers may destroy it.
     std::unique_ptr<WebTransfer> transfer;
     std::unique_ptr<WebTransfer> listTransfer;
     std::string listText;
     bool listRead = false;
-    std::unique_ptr<WebTransfer> released; // kept until its Step() has returned
-    std::unique_ptr<WebTransfer> releasedList;
     std::unique_ptr<GzipDecoder> decoder;
     DownloadFile file;
     std::string folder;     // of the running download

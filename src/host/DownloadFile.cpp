@@ -8,11 +8,6 @@
 
 namespace {
 
-bool EndsWith(const std::string& text, const char* tail) {
-    const size_t n = std::strlen(tail);
-    return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
-}
-
 bool IsPlainName(const std::string& name) {
     if (name.empty() || name.size() > 255 || name == "." || name == ".." || name[0] == '.') {
         return false;
@@ -62,6 +57,11 @@ bool MakeFolders(const std::string& folder, std::string* error) {
 }
 
 } // namespace
+
+bool EndsWith(const std::string& text, const char* tail) {
+    const size_t n = std::strlen(tail);
+    return text.size() >= n && text.compare(text.size() - n, n, tail) == 0;
+}
 
 std::string DownloadFile::SafeName(const std::string& suggested,
                                    const std::string& addressSegment) {

@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <string>
 
+// Whether a file name ends with tail (an extension such as ".brew").
+bool EndsWith(const std::string& text, const char* tail);
+
 // A downloaded file on its way into a folder: written to a temporary file
 // beside its destination and renamed over it only once complete and on the
 // disk, so a download that fails or is stopped never damages or removes a

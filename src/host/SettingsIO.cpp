@@ -15,19 +15,6 @@ namespace {
 
 enum { MAX_BOTTLES = 5 };
 
-// Copies text into a path field, cut to fit and always terminated.
-void CopyPath(char* field, const char* text) {
-    const size_t length = text != nullptr ? strnlen(text, SETTINGS_PATH_SIZE - 1) : 0;
-    if (length > 0) {
-        std::memcpy(field, text, length);
-    }
-    field[length] = '\0';
-}
-
-int32_t Low32(int64_t value) {
-    return int32_t(uint32_t(uint64_t(value)));
-}
-
 int16_t Low16(int64_t value) {
     return int16_t(uint16_t(uint64_t(value)));
 }
@@ -58,6 +45,18 @@ void WriteDefaults(ScreenSaverDefaults& store, const SETTINGS& d, bool mainMonit
 }
 
 } // namespace
+
+void CopyPath(char* field, const char* text) {
+    const size_t length = text != nullptr ? strnlen(text, SETTINGS_PATH_SIZE - 1) : 0;
+    if (length > 0) {
+        std::memcpy(field, text, length);
+    }
+    field[length] = '\0';
+}
+
+int32_t Low32(int64_t value) {
+    return int32_t(uint32_t(uint64_t(value)));
+}
 
 std::string UserBottleFolder() {
     return UserDataHome() + "/" + MODULE_NAME + "/bottles/";

@@ -3,6 +3,7 @@
 
 #include "scene/Settings.h"
 
+#include <cstdint>
 #include <string>
 
 class ScreenSaverDefaults;
@@ -13,6 +14,13 @@ extern const char* const MODULE_NAME; // "dwTumblixSS"
 extern const char* const SETTINGS_VERSION; // "1.0"
 // The folder of background pictures until the user chooses one.
 extern const char* const DEFAULT_BG_PATH; // "/usr/share/backgrounds/"
+
+// Copies text (null reads as empty) into one of the record's path fields,
+// cut to SETTINGS_PATH_SIZE - 1 bytes and always terminated.
+void CopyPath(char* field, const char* text);
+
+// A stored integer as the record's 32-bit field holds it: its low 32 bits.
+int32_t Low32(int64_t value);
 
 // Where the user's own bottle types live (downloads go there):
 // $XDG_DATA_HOME/dwTumblixSS/bottles/, with the trailing "/".

@@ -12,16 +12,6 @@
 
 namespace {
 
-int32_t Low32(int64_t value) {
-    return int32_t(uint32_t(uint64_t(value)));
-}
-
-void CopyPath(char* field, const std::string& text) {
-    const size_t length = strnlen(text.c_str(), SETTINGS_PATH_SIZE - 1);
-    std::memcpy(field, text.data(), length);
-    field[length] = '\0';
-}
-
 double Unit(double value) {
     return value > 0.0 ? (value < 1.0 ? value : 1.0) : 0.0; // NaN gives 0
 }
@@ -261,7 +251,7 @@ void SheetController::configureSheet_bgpath() {
     const std::optional<std::string> chosen = runOpenPanel(
         "Select Folder To Load Random Background Images From", s.BGPath, {"jpg", "gif", "png"});
     if (chosen) {
-        CopyPath(s.BGPath, *chosen);
+        CopyPath(s.BGPath, chosen->c_str());
         o.oBGPath->setTitle(s.BGPath);
     }
 }
@@ -274,7 +264,7 @@ void SheetController::configureSheet_directory() {
     const std::optional<std::string> chosen =
         runOpenPanel("Select Bottle Data Folder", s.BottlePath2, {"brew"});
     if (chosen) {
-        CopyPath(s.BottlePath2, *chosen);
+        CopyPath(s.BottlePath2, chosen->c_str());
         o.oDirectory->setTitle(s.BottlePath2);
     }
 }

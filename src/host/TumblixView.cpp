@@ -16,14 +16,13 @@
 #include <fstream>
 
 namespace {
-const char* kModuleName = "dwTumblixSS";
 const char* kFallbackPicture = "default-background.png";
 } // namespace
 
 TumblixView::TumblixView(NSRect frame, bool isPreview, GLWindow* view, const std::string& resourcePath)
     : ScreenSaverView(frame, isPreview), glView(view), resourceFolder(resourcePath) {
     std::unique_ptr<ScreenSaverDefaults> store =
-        ScreenSaverDefaults::defaultsForModuleWithName(kModuleName);
+        ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);
     viewAllocated = glView != nullptr;
     glReady = false;
     if (resourceFolder.size() > SETTINGS_PATH_SIZE - 2) {
@@ -121,7 +120,7 @@ bool TumblixView::mainSetup() {
     Diagnostics::Clear();
     if (!ssMain->Setup(isPreview(), static_cast<int>(b.width), static_cast<int>(b.height), &mySettings,
                        resourceFolder.c_str())) {
-        const std::string container = resourceFolder + "dewkin.works";
+        const std::string container = resourceFolder + SCENE_RESOURCE_FILE;
         if (!std::ifstream(container).good()) {
             setupError = "the resource container " + container + " is missing";
         } else if (!Diagnostics::LastError().empty()) {

@@ -14,9 +14,9 @@
 #include <initializer_list>
 #include <new>
 
-namespace {
+const char SCENE_RESOURCE_FILE[] = "dewkin.works";
 
-const char kResourceFile[] = "dewkin.works";
+namespace {
 
 void (*framePartHook)(int part) = nullptr;
 
@@ -102,7 +102,7 @@ bool SSMAIN::Setup(bool isPreview, int w, int h, SETTINGS* settings, const char*
     }
 
     char path[kPathSize];
-    std::snprintf(path, sizeof path, "%s%s", resourcePath, kResourceFile);
+    std::snprintf(path, sizeof path, "%s%s", resourcePath, SCENE_RESOURCE_FILE);
     if (!LoadTexturesFromDataFile(path, &sceneTextures, &numSceneTextures)) {
         return Fail("Unable to load the resource file!");
     }

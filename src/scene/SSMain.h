@@ -21,6 +21,9 @@ enum {
 // The parts of a drawn frame, in drawing order.
 enum FRAMEPART { FRAME_UNDERLAY = 0, FRAME_BOTTLES = 1, FRAME_OVERLAY = 2, FRAME_PARTS = 3 };
 
+// The resource container's file name within the resource folder.
+extern const char SCENE_RESOURCE_FILE[]; // "dewkin.works"
+
 // Called, when set, as each part of a frame has been submitted: the timing
 // mode measures the parts with it. Null (the default) costs nothing.
 void SetFramePartHook(void (*hook)(int part));
