@@ -1,5 +1,6 @@
 #include "GLFixture.h"
 
+#include <GL/glu.h>
 #include <SDL.h>
 #include <cstdlib>
 #include <ostream>
@@ -75,4 +76,20 @@ int GLFixture::CountPixelsNot(RGBA background, int tolerance) const {
         }
     }
     return n;
+}
+
+void GLFixture::UseBottleState() const {
+    glClearColor(0, 0, 0, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glEnable(GL_TEXTURE_2D);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(45.0, 1.0, 1.0, 250.0);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
 }

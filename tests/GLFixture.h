@@ -35,6 +35,9 @@ class GLFixture : public ::testing::Test {
     GLint GetInteger(GLenum which) const;
     // Count of pixels whose colour differs from `background` by more than tolerance.
     int CountPixelsNot(RGBA background, int tolerance = 0) const;
+    // A cleared frame with the state the scene leaves for the bottles: depth
+    // test, sphere-map generation, alpha blending, a square 45-degree view.
+    void UseBottleState() const;
 
     GLWindow window;
     int viewWidth;

@@ -22,19 +22,7 @@ class BottleDrawTest : public GLFixture {
 
     void SetUp() override {
         GLFixture::SetUp();
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LEQUAL);
-        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glEnable(GL_TEXTURE_2D);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(45.0, 1.0, 1.0, 250.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        UseBottleState();
         manager.frustum.ExtractFrustumFaster();
     }
     void TearDown() override {

@@ -42,20 +42,7 @@ class DrawOrderTest : public GLFixture {
         GLFixture::SetUp();
         if (HasFatalFailure())
             return;
-        // The state the scene leaves for the bottles.
-        glClearColor(0, 0, 0, 0);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_DEPTH_TEST);
-        glDepthFunc(GL_LEQUAL);
-        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        glEnable(GL_TEXTURE_2D);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(45.0, 1.0, 1.0, 250.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        UseBottleState();
         manager.frustum.ExtractFrustumFaster();
         // Flat glass at the type's alpha under a shine that adds nothing.
         const std::vector<uint8_t> clear(4 * 4 * 4, 0);

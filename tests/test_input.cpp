@@ -78,9 +78,7 @@ class HostInputTest : public OnXvfb<400, 300> {
   protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
-        setenv("DISPLAY", server->name().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        UseServerForSDL();
         saverfiles::UseUserFolders(tmp.path());
         options.resources = tmp.Subdir("res");
         saverfiles::WriteResources(options.resources, 1, kFallback);

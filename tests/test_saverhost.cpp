@@ -30,9 +30,7 @@ class SaverHostTest : public OnXvfb<320, 240> {
   protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
-        setenv("DISPLAY", server->name().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
+        UseServerForSDL();
         saverfiles::UseUserFolders(tmp.path());
         resources = tmp.Subdir("res");
         saverfiles::WriteResources(resources, 3, kFallback);
