@@ -1,5 +1,6 @@
 #include "host/platform/DesktopPicture.h"
 
+#include "host/platform/RegularFile.h"
 #include "host/platform/XWindows.h"
 
 #include <cstdio>
@@ -15,20 +16,6 @@ namespace {
 
 // Desktop settings files are a few kilobytes; anything near this is not one.
 const off_t kSettingsFileLimit = 4 << 20;
-
-// Opens without blocking (a FIFO would wait for a writer) and tells what
-// the path is before anything is read from it.
-int OpenRegularFile(const std::string& path, struct stat* info) {
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        return -1;
-    }
-    if (fstat(fd, info) != 0 || !S_ISREG(info->st_mode)) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
 
 bool IsRegularFile(const std::string& path) {
     struct stat info;

@@ -1,5 +1,6 @@
 #include "host/platform/MixerSound.h"
 
+#include "host/platform/RegularFile.h"
 #include "scene/SoundStuff.h"
 
 #include <SDL.h>
@@ -12,8 +13,11 @@ namespace {
 bool opened = false;
 bool startedAudio = false;
 
+// A sound file is opened like any other file named by content: a FIFO or a
+// device in its place is refused instead of blocking the saver.
 void* Load(const char* file) {
-    return Mix_LoadWAV(file);
+    SDL_RWops* stream = OpenRegularFileStream(file);
+    return stream != nullptr ? Mix_LoadWAV_RW(stream, 1) : nullptr;
 }
 
 void SetVolume(void* sound, float level) {

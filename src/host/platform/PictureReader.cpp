@@ -1,6 +1,7 @@
 #include "host/platform/PictureReader.h"
 
 #include "assets/Pics.h"
+#include "host/platform/RegularFile.h"
 #include "maths/Misc.h"
 
 #include <SDL.h>
@@ -92,33 +93,6 @@ uint32_t ClaimedEdge(SDL_RWops* rw) {
     return edge;
 }
 
-// Opens a picture for reading: only a regular file, checked on the opened
-// descriptor so that nothing can be swapped in between; a FIFO or a device
-// is refused without blocking.
-SDL_RWops* OpenPicture(const char* path) {
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        SDL_SetError("%s", std::strerror(errno));
-        return nullptr;
-    }
-    struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        close(fd);
-        SDL_SetError("it is not a regular file");
-        return nullptr;
-    }
-    FILE* file = fdopen(fd, "rb");
-    if (file == nullptr) {
-        close(fd);
-        return nullptr;
-    }
-    SDL_RWops* rw = SDL_RWFromFP(file, SDL_TRUE);
-    if (rw == nullptr) {
-        std::fclose(file);
-    }
-    return rw;
-}
-
 bool HasTransparency(SDL_Surface* surface) {
     if (SDL_ISPIXELFORMAT_ALPHA(surface->format->format) || SDL_HasColorKey(surface)) {
         return true;
@@ -146,7 +120,7 @@ bool ReadPicture(const char* path, PicBitmap* out) {
     if (path == nullptr || out == nullptr) {
         return false;
     }
-    SDL_RWops* rw = OpenPicture(path);
+    SDL_RWops* rw = OpenRegularFileStream(path);
     if (rw == nullptr) {
         return Fail(path);
     }
