@@ -23,9 +23,8 @@ extern const RGBA kLogo;
 extern const RGBA kMessage[4]; // lumps 4 to 7
 
 // The font: 16 by 8 cells of 16 by 16 texels, white glyphs on black (alpha
-// from brightness). Digits, ':', 'A', 'M' and 'P' are 5 by 7 dot glyphs;
-// every other printable character is a solid block of 12 by 12 texels in
-// the middle of its cell; the space is empty.
+// from brightness). Every printable character is a solid block of 12 by 12
+// texels in the middle of its cell; the space is empty.
 brew::Image FontImage();
 
 // The nine lumps of a usable container: font, logo, two spare pictures, four

@@ -8,12 +8,13 @@ namespace {
 
 class FrustumTest : public GLFixture {
   protected:
-    void Perspective(double aspect) {
+    void Extract(double aspect) {
         glMatrixMode(GL_PROJECTION);
         glLoadIdentity();
         gluPerspective(45.0, aspect, 1.0, 250.0);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
+        frustum.ExtractFrustumFaster();
     }
     float Distance(int plane, VECTOR3D p) const {
         const float* q = frustum.planes[plane];
@@ -24,10 +25,9 @@ class FrustumTest : public GLFixture {
 
 } // namespace
 
-TEST_F(FrustumTest, SixUnitPlanesInTheirOrderFacingInwards) {
-    // The planes of a 45 degree perspective worked out by hand: a side plane
-    // through the eye with the inward normal (-cos, 0, -sin) of its half angle
-    // (right), and so on; near z = -1 and far z = -250.
+TEST_F(FrustumTest, SixUnitPlanesInTheirOrderFacingInwardsFollowingTheModelView) {
+    // A side plane runs through the eye with the inward normal (-cos, 0, -sin)
+    // of its half angle (right), and so on; near z = -1 and far z = -250.
     const double aspect = 16.0 / 9.0, t = std::tan(22.5 * M_PI / 180);
     const double hx = std::atan(t * aspect), hy = std::atan(t);
     const double expected[6][4] = {{-std::cos(hx), 0, -std::sin(hx), 0},
@@ -36,33 +36,27 @@ TEST_F(FrustumTest, SixUnitPlanesInTheirOrderFacingInwards) {
                                    {0, -std::cos(hy), -std::sin(hy), 0},
                                    {0, 0, 1, 250},
                                    {0, 0, -1, -1}};
-    Perspective(aspect);
-    frustum.ExtractFrustumFaster();
+    Extract(aspect);
     for (int p = 0; p < 6; p++)
         for (int k = 0; k < 4; k++)
             EXPECT_NEAR(frustum.planes[p][k], expected[p][k], p == FRUSTUM::FAR_PLANE ? 2e-2 : 1e-4)
                 << "plane " << p << " value " << k;
-}
 
-TEST_F(FrustumTest, PlanesFollowTheModelViewAndOnlyTheSymmetricProjectionTerms) {
-    Perspective(1.0);
+    // The origin of model space 10 units in front of the eye.
     glTranslatef(0.0f, 0.0f, -10.0f);
     frustum.ExtractFrustumFaster();
-    // The origin of model space sits 10 units in front of the eye.
     EXPECT_NEAR(Distance(FRUSTUM::NEAR_PLANE, VECTOR3D(0, 0, 0)), 9.0f, 1e-3);
     EXPECT_NEAR(Distance(FRUSTUM::FAR_PLANE, VECTOR3D(0, 0, 0)), 240.0f, 0.1);
 
-    // An off-centre projection adds elements 8 and 9; the extraction takes
-    // them as zero and so gives the planes of the centred projection.
-    glLoadIdentity();
-    frustum.ExtractFrustumFaster();
+    // The extraction takes the terms of an off-centre (and a skewed)
+    // projection as zero.
     const FRUSTUM centred = frustum;
-    glMatrixMode(GL_PROJECTION);
     GLfloat p[16];
     glGetFloatv(GL_PROJECTION_MATRIX, p);
     p[8] = 0.3f;
     p[9] = -0.2f;
     p[1] = 0.5f;
+    glMatrixMode(GL_PROJECTION);
     glLoadMatrixf(p);
     glMatrixMode(GL_MODELVIEW);
     frustum.ExtractFrustumFaster();
@@ -72,8 +66,7 @@ TEST_F(FrustumTest, PlanesFollowTheModelViewAndOnlyTheSymmetricProjectionTerms) 
 }
 
 TEST_F(FrustumTest, TheHighestPlaneWithinTheRadiusWins) {
-    Perspective(4.0 / 3.0);
-    frustum.ExtractFrustumFaster();
+    Extract(4.0 / 3.0);
     struct Row {
         VECTOR3D point;
         float radius;
@@ -96,21 +89,9 @@ TEST_F(FrustumTest, TheHighestPlaneWithinTheRadiusWins) {
 
     // 1 unit inside the right wall: within a radius of 1, not of a hair less.
     const float inside = 1.0f / std::fabs(frustum.planes[FRUSTUM::RIGHT][0]);
-    const float edge = float(50 * std::tan(22.5 * M_PI / 180) * 4 / 3);
-    const VECTOR3D p(edge - inside, 0, -50);
+    const VECTOR3D p(float(50 * std::tan(22.5 * M_PI / 180) * 4 / 3) - inside, 0, -50);
     const float d = Distance(FRUSTUM::RIGHT, p);
     ASSERT_NEAR(d, 1.0f, 1e-3);
     EXPECT_EQ(frustum.CheckFrustumHit(p, d - 0.01f), -1);
     EXPECT_EQ(frustum.CheckFrustumHit(p, d), FRUSTUM::RIGHT);
-
-    // With a radius of 0 a point on a plane counts, one just inside does not.
-    FRUSTUM flat;
-    for (auto& q : flat.planes) {
-        q[0] = 0;
-        q[1] = 0;
-        q[2] = 1;
-        q[3] = 10;
-    }
-    EXPECT_EQ(flat.CheckFrustumHit(VECTOR3D(0, 0, -10), 0.0f), FRUSTUM::NEAR_PLANE);
-    EXPECT_EQ(flat.CheckFrustumHit(VECTOR3D(0, 0, -9.5f), 0.0f), -1);
 }

@@ -6,8 +6,6 @@
 
 namespace {
 
-const double kPi = 3.141592653589793;
-
 // Reference rotations acting on column vectors, composed independently of
 // the element list in the engine.
 struct M3 {
@@ -21,23 +19,16 @@ M3 Mul(const M3& a, const M3& b) {
                 r.e[i][j] += a.e[i][k] * b.e[k][j];
     return r;
 }
-M3 Rx(double deg) {
-    double a = deg * kPi / 180, c = std::cos(a), s = std::sin(a);
-    return M3{{{1, 0, 0}, {0, c, -s}, {0, s, c}}};
-}
-M3 Ry(double deg) {
-    double a = deg * kPi / 180, c = std::cos(a), s = std::sin(a);
-    return M3{{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}};
-}
-M3 Rz(double deg) {
-    double a = deg * kPi / 180, c = std::cos(a), s = std::sin(a);
-    return M3{{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
-}
-
-void ExpectPoint(VECTOR3D p, float x, float y, float z) {
-    EXPECT_NEAR(p.x, x, 1e-6);
-    EXPECT_NEAR(p.y, y, 1e-6);
-    EXPECT_NEAR(p.z, z, 1e-6);
+// Rotation by deg about axis 0 (x), 1 (y) or 2 (z).
+M3 R(int axis, double deg) {
+    const double a = deg * M_PI / 180, c = std::cos(a), s = std::sin(a);
+    const int u = (axis + 1) % 3, v = (axis + 2) % 3;
+    M3 r{};
+    r.e[axis][axis] = 1;
+    r.e[u][u] = r.e[v][v] = c;
+    r.e[u][v] = -s;
+    r.e[v][u] = s;
+    return r;
 }
 
 } // namespace
@@ -45,8 +36,7 @@ void ExpectPoint(VECTOR3D p, float x, float y, float z) {
 TEST(Vector, NormalizeWorksInSinglePrecisionAndLeavesZeroAlone) {
     VECTOR3D zero(0, 0, 0);
     zero.Normalize();
-    ExpectPoint(zero, 0, 0, 0);
-
+    EXPECT_TRUE(zero.x == 0 && zero.y == 0 && zero.z == 0);
     // The length is a float square root of a float sum; a double-precision
     // length gives different last bits for some of these vectors.
     int differing = 0;
@@ -58,9 +48,7 @@ TEST(Vector, NormalizeWorksInSinglePrecisionAndLeavesZeroAlone) {
         const double dl = std::sqrt(double(x) * x + double(y) * y + double(z) * z);
         EXPECT_EQ(v.x, x / fl) << i;
         EXPECT_EQ(v.z, z / fl) << i;
-        if (x / fl != float(x / dl) || z / fl != float(z / dl)) {
-            differing++;
-        }
+        differing += x / fl != float(x / dl) || z / fl != float(z / dl);
     }
     EXPECT_GT(differing, 0) << "the sample set must tell the two precisions apart";
 }
@@ -71,42 +59,32 @@ TEST(Matrix, MatchesComposedRotationsForArbitraryAngles) {
                                 {-170, 12.5f, 300}, {359, -89, 1}, {0.25f, 0, 720}, {0, 0, 0}};
     for (const VECTOR3D& a : samples) {
         const MATRIX m = MatrixFromAngle(a);
-        const M3 r = Mul(Rz(-a.z), Mul(Ry(a.y), Rx(-a.x)));
-        for (int col = 0; col < 3; col++)
-            for (int row = 0; row < 3; row++)
-                EXPECT_NEAR(m[col * 4 + row], r.e[row][col], 1e-12)
+        const M3 r = Mul(R(2, -a.z), Mul(R(1, a.y), R(0, -a.x)));
+        for (int col = 0; col < 4; col++)
+            for (int row = 0; row < 4; row++)
+                EXPECT_NEAR(m[col * 4 + row], col < 3 && row < 3 ? r.e[row][col] : col == row,
+                            1e-12)
                     << "angles " << a.x << "," << a.y << "," << a.z << " col " << col << " row "
                     << row;
-        EXPECT_EQ(m[3], 0.0);
-        EXPECT_EQ(m[7], 0.0);
-        EXPECT_EQ(m[11], 0.0);
-        EXPECT_EQ(m[12], 0.0);
-        EXPECT_EQ(m[13], 0.0);
-        EXPECT_EQ(m[14], 0.0);
-        EXPECT_EQ(m[15], 1.0);
     }
 }
 
-TEST(Matrix, PointMultiplyTranslatesWithoutDividingByW) {
+TEST(Matrix, PointMultiplyTranslatesInDoublePrecisionWithoutDividingByW) {
     MATRIX m;
     m[12] = 5;
     m[13] = 6;
     m[14] = 7;
-    ExpectPoint(MatrixPointMultiply(m, VECTOR3D(1, 2, 3)), 6, 8, 10);
-
     // The bottom row would scale a projective result; it is never read.
     m[3] = 9;
     m[7] = -4;
     m[11] = 2;
     m[15] = 0.5;
-    ExpectPoint(MatrixPointMultiply(m, VECTOR3D(1, 2, 3)), 6, 8, 10);
-}
+    const VECTOR3D p = MatrixPointMultiply(m, VECTOR3D(1, 2, 3));
+    EXPECT_TRUE(p.x == 6 && p.y == 8 && p.z == 10) << p.x << "," << p.y << "," << p.z;
 
-TEST(Matrix, PointMultiplySumsInDoublePrecision) {
     // 1e8 + 1 - 1e8 is 1 in double precision but 0 if summed in floats.
-    MATRIX m;
-    m[4] = 1.0; // y feeds x'
-    m[12] = -1e8;
-    const VECTOR3D r = MatrixPointMultiply(m, VECTOR3D(1e8f, 1.0f, 0.0f));
-    EXPECT_EQ(r.x, 1.0f);
+    MATRIX sum;
+    sum[4] = 1.0; // y feeds x'
+    sum[12] = -1e8;
+    EXPECT_EQ(MatrixPointMultiply(sum, VECTOR3D(1e8f, 1.0f, 0.0f)).x, 1.0f);
 }

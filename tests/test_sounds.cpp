@@ -40,11 +40,8 @@ TEST(ClinkTable, LoadsEightFilesIntoTheirSlotsOnce) {
     EXPECT_EQ(sounds.released, 8) << "an empty table frees nothing";
 
     // Levels are passed on as they are, out of range included.
-    SetupSounds("/res/", 100);
-    EXPECT_NEAR(sounds.levels[8], 0.392f, 0.001f);
-    CleanupSounds();
     SetupSounds("/res/", 300);
-    EXPECT_FLOAT_EQ(sounds.levels[16], float(300 / 255.0));
+    EXPECT_FLOAT_EQ(sounds.levels[8], float(300 / 255.0));
 }
 
 TEST(ClinkTable, PlaysTheSlotTheRandomDrawPicks) {
@@ -159,34 +156,28 @@ class DiskAudioTest : public ::testing::Test {
 
 } // namespace
 
-TEST_F(DiskAudioTest, ACollisionPutsAClinkIntoTheOutput) {
+TEST_F(DiskAudioTest, AtVolumeZeroSilenceAtFullVolumeACollisionPutsAClinkIntoTheOutput) {
+    SetupSounds(tmp.slash().c_str(), 0);
+    for (int i = 0; i < 8; i++)
+        PlayBottleSound();
+    EXPECT_EQ(tap.PeakAfter(kHalfSecond), 0);
+    CleanupSounds();
     SetupSounds(tmp.slash().c_str(), 255);
+    tap.Reset();
     BOTTLEINFO type;
     type.radius = 1.0f;
     MAINCLASS manager;
     manager.bottles = new ONEBOTTLE[2];
     manager.numBottles = 2;
-    ONEBOTTLE& a = manager.bottles[0];
-    ONEBOTTLE& b = manager.bottles[1];
-    a.info = b.info = &type;
-    a.pos = VECTOR3D(0, 0, -100);
-    a.top = VECTOR3D(0, 5, 0);
-    a.bottom = VECTOR3D(0, -5, 0);
-    b.pos = VECTOR3D(1, 0, -100);
-    b.top = VECTOR3D(5, 0, 0);
-    b.bottom = VECTOR3D(-5, 0, 0);
-    EXPECT_EQ(tap.PeakAfter(kHalfSecond), 0) << "silence before";
-    tap.Reset();
+    for (int i = 0; i < 2; i++) {
+        ONEBOTTLE& b = manager.bottles[i];
+        b.info = &type;
+        b.pos = VECTOR3D(float(i), 0, -100);
+        b.top = VECTOR3D(5.0f * i, 5.0f * (1 - i), 0);
+        b.bottom = VECTOR3D(-5.0f * i, -5.0f * (1 - i), 0);
+    }
     manager.CheckCollisions();
     EXPECT_GT(tap.PeakAfter(kHalfSecond), 2000);
-}
-
-TEST_F(DiskAudioTest, VolumeZeroIsSilent) {
-    SetupSounds(tmp.slash().c_str(), 0);
-    tap.Reset();
-    for (int i = 0; i < 8; i++)
-        PlayBottleSound();
-    EXPECT_EQ(tap.PeakAfter(kHalfSecond), 0);
 }
 
 TEST(MixerSound, NoDeviceMeansSilenceNotFailure) {
