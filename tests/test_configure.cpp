@@ -112,13 +112,7 @@ TEST_F(ConfigureTest, ThePreviewMovesAndSaveStoresWhatTheWindowShows) {
     ExpectEnd();
     const auto store = ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);
     EXPECT_EQ(store->integerForKey("BottleSize"), 200) << "shown at the top of its range";
-    EXPECT_EQ(store->integerForKey("MaxBottle"), 3);
-    EXPECT_EQ(store->integerForKey("Volume"), 70);
     EXPECT_EQ(store->integerForKey("CDHr"), 23);
-    EXPECT_TRUE(store->boolForKey("ShowCountdown"));
-    EXPECT_FALSE(store->boolForKey("ShowClock"));
-    EXPECT_EQ(store->integerForKey("BGType"), 3);
-    EXPECT_EQ(store->floatForKey("BGColR"), 0.25f);
     EXPECT_EQ(store->floatForKey("BGColB"), 0.75f);
     EXPECT_EQ(store->stringForKey("BottleSelection"), "dark-stout.brew###");
 }
