@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -83,11 +82,11 @@ bool ChildProcess::Running() {
 }
 
 bool ChildProcess::WaitExit(double seconds, int* status) {
-    const bool exited = WaitFor(seconds, [&] { return !Running(); });
+    const bool exited = WaitFor(seconds, [&] { return !Running(); }) && reaped;
     if (exited && status != nullptr) {
         *status = exitStatus;
     }
-    return exited && reaped;
+    return exited;
 }
 
 void ChildProcess::Signal(int signal) {
@@ -98,7 +97,5 @@ void ChildProcess::Signal(int signal) {
 
 std::string ChildProcess::Output() const {
     std::ifstream in(outputPath);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }

@@ -8,7 +8,6 @@
 #include "scene/Settings.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 
 namespace saverfiles {
@@ -16,8 +15,7 @@ namespace saverfiles {
 void WritePreferences(const Prefs& p) {
     auto store = ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);
     SETTINGS s;
-    bool mainOnly = false;
-    DefaultSettings(&s, &mainOnly);
+    DefaultSettings(&s, nullptr);
     s.BGTYPE = p.bgType;
     s.BGRES = p.bgRes;
     s.NUM_BOTTLES = p.maxBottles;

@@ -22,14 +22,11 @@ struct Prefs {
 // Writes them into the store under $XDG_CONFIG_HOME, as the settings
 // dialog would.
 void WritePreferences(const Prefs& prefs);
-
 // A resource folder: the scene container, `bottles` bottle types and a
 // fallback desktop picture of one colour.
 void WriteResources(const std::string& folder, int bottles, RGBA fallback);
-
 // Points $XDG_CONFIG_HOME and $XDG_DATA_HOME into folder.
 void UseUserFolders(const std::string& folder);
-
 // Whether two colours differ by at most `tolerance` in every channel.
 bool Near(RGBA a, RGBA b, int tolerance = 6);
 

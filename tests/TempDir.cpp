@@ -19,7 +19,6 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::Subdir(const std::string& name) const {
-    const std::string p = dir + "/" + name;
-    std::filesystem::create_directories(p);
-    return p;
+    std::filesystem::create_directories(dir + "/" + name);
+    return dir + "/" + name;
 }

@@ -3,8 +3,8 @@
 
 #include <string>
 
-// A fresh folder under the system's temporary folder, removed with its
-// contents when the object goes.
+// A fresh folder under $TMPDIR or /tmp, removed with its contents when the
+// object goes.
 class TempDir {
   public:
     TempDir();

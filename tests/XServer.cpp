@@ -5,7 +5,6 @@
 
 #include <X11/Xutil.h>
 #include <csignal>
-#include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -37,11 +36,8 @@ bool XServer::Launch(std::vector<std::string> argv) {
     // The server writes its display number once it accepts connections.
     std::string number;
     pollfd p{fds[0], POLLIN, 0};
-    while (server > 0 && poll(&p, 1, 30000) == 1) {
-        char c;
-        if (read(fds[0], &c, 1) != 1 || c == '\n') {
-            break;
-        }
+    char c;
+    while (server > 0 && poll(&p, 1, 30000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') {
         number += c;
     }
     close(fds[0]);
@@ -60,10 +56,6 @@ XServer::~XServer() {
         kill(server, SIGTERM);
         waitpid(server, nullptr, 0);
     }
-}
-
-Window XServer::root() const {
-    return DefaultRootWindow(display);
 }
 
 Pixmap XServer::Picture(int width, int height, const std::vector<Area>& areas, int depth) const {
@@ -99,34 +91,26 @@ Window XServer::MakeWindow(int x, int y, int width, int height) {
     return w;
 }
 
-namespace {
-// What the server shows now: XSync first, so every request sent is done.
-std::vector<RGBA> Read(::Display* display, Window window, int x, int y, int width, int height) {
+std::vector<RGBA> XServer::Pixels(Window window, int width, int height, int x, int y) const {
     std::vector<RGBA> pixels;
-    XSync(display, False);
+    XSync(display, False); // every request sent is done
     XImage* image =
         XGetImage(display, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
-    if (image == nullptr) {
-        return pixels;
-    }
-    for (int row = 0; row < height; row++) {
+    for (int row = 0; image != nullptr && row < height; row++) {
         for (int column = 0; column < width; column++) {
             const unsigned long p = XGetPixel(image, column, row);
             pixels.push_back(RGBA{uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), 255});
         }
     }
-    XDestroyImage(image);
+    if (image != nullptr) {
+        XDestroyImage(image);
+    }
     return pixels;
 }
-} // namespace
 
 RGBA XServer::PixelAt(Window window, int x, int y) const {
-    const std::vector<RGBA> pixel = Read(display, window, x, y, 1, 1);
+    const std::vector<RGBA> pixel = Pixels(window, 1, 1, x, y);
     return pixel.empty() ? RGBA{} : pixel[0];
-}
-
-std::vector<RGBA> XServer::Pixels(Window window, int width, int height) const {
-    return Read(display, window, 0, 0, width, height);
 }
 
 bool XServer::Xdotool(const std::string& args) const {

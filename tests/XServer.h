@@ -20,7 +20,7 @@ class XServer {
     bool ok() const { return display != nullptr; }
     const std::string& name() const { return displayName; } // ":N"
     ::Display* connection() const { return display; }
-    Window root() const;
+    Window root() const { return DefaultRootWindow(display); }
 
     struct Area {
         int x, y, width, height;
@@ -31,13 +31,12 @@ class XServer {
     // Makes the root window's background such a picture of the whole
     // screen, as xsetroot does.
     void SetRootPicture(const std::vector<Area>& areas);
-
     // A plain window of the test's own, mapped, with a black background.
     Window MakeWindow(int x, int y, int width, int height);
-    // The colour the screen shows at (x, y) of a window, top-left origin.
+    // What the screen shows now over a window's area from (x, y), top row
+    // first; the colour at one point.
+    std::vector<RGBA> Pixels(Window window, int width, int height, int x = 0, int y = 0) const;
     RGBA PixelAt(Window window, int x, int y) const;
-    // Every pixel of the window's top-left width x height, top row first.
-    std::vector<RGBA> Pixels(Window window, int width, int height) const;
     // Runs xdotool on this server (real input through XTEST); true when it
     // did what it was asked.
     bool Xdotool(const std::string& args) const;

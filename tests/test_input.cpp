@@ -7,8 +7,7 @@
 #include "host/platform/SaverHost.h"
 
 #include <SDL.h>
-#include <chrono>
-#include <cstdio>
+#include <csignal>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <optional>
@@ -24,9 +23,6 @@
 namespace {
 
 const RGBA kFallback{230, 0, 230, 255};
-
-// ---------------------------------------------------------------------------
-// The rule, on a simulated clock.
 
 SDL_Event Event(Uint32 type, int x = 0, int y = 0) {
     SDL_Event e;
@@ -50,7 +46,7 @@ TEST(InputWatch, KeysButtonsTheWheelAndMovesBeyondTheSlackAfterSettlingEndTheSav
     EXPECT_FALSE(w.Quits(Event(SDL_MOUSEMOTION, 400, 300), 0.05, 1000, 0));
     EXPECT_FALSE(w.Quits(Event(SDL_MOUSEMOTION, 400, 300), 0.2, 1000, 0));
     const int slack = InputWatch::SLACK_PIXELS;
-    struct Move {
+    const struct {
         int windowX, x, y;
         bool quits;
     } moves[] = {
@@ -60,16 +56,14 @@ TEST(InputWatch, KeysButtonsTheWheelAndMovesBeyondTheSlackAfterSettlingEndTheSav
         {0, 1400 + slack, 300, false}, // the same place, seen from another window
         {0, 400, 300, true},           // the same window position, another window
     };
-    for (const Move& m : moves) {
+    for (const auto& m : moves) {
         EXPECT_EQ(w.Quits(Event(SDL_MOUSEMOTION, m.x, m.y), 2.0, m.windowX, 0), m.quits)
             << m.windowX << " + " << m.x << ", " << m.y;
     }
 }
 
-// ---------------------------------------------------------------------------
 // The host itself on two displays, the two halves of the server's screen,
 // on a simulated clock: which input ends it, event by event.
-
 struct Point {
     int x, y;
 };
@@ -98,22 +92,18 @@ class HostInputTest : public OnXvfb<400, 300> {
     // the pointer there (desktop pixels). True when it ended.
     bool HandleUntil(std::optional<Point> at) {
         bool quit = false;
-        const bool done = WaitFor(kPatience, [&] {
+        EXPECT_TRUE(WaitFor(kPatience, [&] {
             quit = host.HandleEvents() || quit;
-            return quit || (at && PointerSeenAt(*at));
-        });
-        EXPECT_TRUE(done) << "the host never saw the input";
+            int wx = 0, wy = 0, x = 0, y = 0;
+            SDL_Window* window = SDL_GetMouseFocus();
+            if (quit || !at || window == nullptr) {
+                return quit;
+            }
+            SDL_GetWindowPosition(window, &wx, &wy);
+            SDL_GetMouseState(&x, &y);
+            return wx + x == at->x && wy + y == at->y;
+        })) << "the host never saw the input";
         return quit;
-    }
-    static bool PointerSeenAt(Point p) {
-        SDL_Window* window = SDL_GetMouseFocus();
-        int wx = 0, wy = 0, x = 0, y = 0;
-        if (window == nullptr) {
-            return false;
-        }
-        SDL_GetWindowPosition(window, &wx, &wy);
-        SDL_GetMouseState(&x, &y);
-        return wx + x == p.x && wy + y == p.y;
     }
 
     TempDir tmp;
@@ -123,14 +113,13 @@ class HostInputTest : public OnXvfb<400, 300> {
 
 TEST_F(HostInputTest, KeysButtonsTheWheelAndRealMovesOnEitherDisplayEndTheSaver) {
     const int over = InputWatch::SLACK_PIXELS + 1;
-    struct Case {
+    const struct {
         const char* what;
         Point start, settling; // the pointer as the windows appear, and while they settle
         const char* input;     // afterwards; nullptr: a move to `to`
         Point to;
         bool ends;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"move onto the other display", {100, 150}, {100, 150}, nullptr, {300, 150}, true},
         {"move on the second display", {300, 150}, {300, 150}, nullptr, {300, 150 + over}, true},
         {"move over the border, in the slack", {195, 150}, {195, 150}, nullptr, {205, 150}, false},
@@ -141,7 +130,7 @@ TEST_F(HostInputTest, KeysButtonsTheWheelAndRealMovesOnEitherDisplayEndTheSaver)
         {"click on the second display", {300, 150}, {300, 150}, "click 1", {}, true},
         {"wheel on the second display", {300, 150}, {300, 150}, "click 5", {}, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         MoveTo(c.start);
         std::vector<SaverHost::Display> displays(2);
@@ -149,25 +138,21 @@ TEST_F(HostInputTest, KeysButtonsTheWheelAndRealMovesOnEitherDisplayEndTheSaver)
         displays[1].frame = NSRect{200, 0, 200, 300};
         ASSERT_TRUE(host.Open(displays, options)) << host.error();
         host.Start();
-        // The windows appear under the pointer and report it where it is.
         EXPECT_FALSE(HandleUntil(c.start)) << "ended as its windows appeared";
         MoveTo(c.settling);
         EXPECT_FALSE(HandleUntil(c.settling)) << "ended on a move while settling";
         HostClock::Advance(InputWatch::SETTLE_SECONDS + 0.1);
         if (c.input != nullptr) {
             EXPECT_TRUE(server->Xdotool(c.input));
-            EXPECT_EQ(HandleUntil({}), c.ends);
         } else {
             MoveTo(c.to);
-            EXPECT_EQ(HandleUntil(c.to), c.ends);
         }
+        EXPECT_EQ(HandleUntil(c.input ? std::nullopt : std::optional(c.to)), c.ends);
         host.Close();
     }
 }
 
-// ---------------------------------------------------------------------------
 // The program, as a user runs it and as X hosts run it.
-
 class ProgramInputTest : public OnXvfb<400, 300> {
   protected:
     void SetUp() override {
@@ -175,41 +160,79 @@ class ProgramInputTest : public OnXvfb<400, 300> {
         // A window that went with its program reads as no picture, where
         // Xlib's default handler would end the test program.
         XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-        // The desktop picture: with no desktop settings it is the fallback.
         saverfiles::Prefs prefs;
-        prefs.bgType = 1;
+        prefs.bgType = 1; // with no desktop settings: the fallback picture
         saverfiles::WritePreferences(prefs);
     }
     void TearDown() override { XSetErrorHandler(nullptr); }
-    // Sends the input and expects the end, with status 0; prints how long
-    // it took (a second is what a person at the screen would accept).
-    void ExpectEndOn(const std::string& input) {
-        const auto sent = std::chrono::steady_clock::now();
-        EXPECT_TRUE(server->Xdotool(input));
-        EXPECT_EQ(saver.End(), 0) << input << ": " << saver.process.Output();
-        std::printf("ended %.3f s after %s\n",
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count(),
-                    input.c_str());
-    }
-    // Input on the window w must leave the program running: after it, the
-    // window grows, and the program must still be there to fill it.
-    void ExpectInputIgnored(Window w, const std::string& input) {
-        EXPECT_TRUE(server->Xdotool(input));
-        XResizeWindow(server->connection(), w, 280, 200);
-        EXPECT_TRUE(saver.Shows(w, 275, 195, kFallback))
-            << "gone after " << input << ": " << saver.process.Output();
-    }
 
     SaverProgram saver{*server, kFallback};
 };
 
-TEST_F(ProgramInputTest, TheSaverEndsOnAMoveAcrossHalfTheScreenAKeyAClickAndTheWheel) {
-    for (const std::string input : {"mousemove", "key space", "click 1", "click 4"}) {
-        SCOPED_TRACE(input);
+// The full screen ends on a real move, a key, a click and the wheel; a
+// window on Escape or when it is closed; a window someone else made leaves
+// the input to its owner and ends on SIGTERM or with the window.
+TEST_F(ProgramInputTest, WhatEndsTheSaverFullScreenInAWindowAndInAnotherHostsWindow) {
+    Display* d = server->connection();
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "mousemove"},
+        {"", "key space"},
+        {"", "click 1"},
+        {"", "click 4"},
+        {"--window", "key Escape"},
+        {"--window", "WM_DELETE_WINDOW"},
+        {"--window", "windowclose"},
+        {"--window-id", "its window goes"},
+        {"--root", "SIGTERM"},
+    };
+    for (const auto& [how, end] : cases) {
+        SCOPED_TRACE(how + " " + end);
         EXPECT_TRUE(server->Xdotool("mousemove 100 150"));
-        ASSERT_TRUE(saver.Start({}));
-        ASSERT_TRUE(saver.Shows(server->root(), 100, 150, kFallback)) << saver.process.Output();
-        if (input == "mousemove") {
+        const bool embedded = how == "--window-id" || how == "--root";
+        Window w = embedded ? server->MakeWindow(10, 10, 200, 150) : server->root();
+        ASSERT_TRUE(how == "--root"
+                        ? saver.Start({how}, {{"XSCREENSAVER_WINDOW", std::to_string(w)}})
+                    : how == "--window-id" ? saver.Start({how, std::to_string(w)})
+                    : how == "--window"    ? saver.Start({how, "200x150"})
+                                           : saver.Start({}));
+        if (how == "--window") {
+            w = server->FindWindow("Tumblix");
+        }
+        const std::string id = std::to_string(w), onIt = "mousemove --window " + id + " 20 20 ";
+        ASSERT_TRUE(saver.Shows(w, 100, 75, kFallback)) << saver.process.Output();
+        if (embedded) {
+            // The input stays with whoever had it: the host can still grab both.
+            EXPECT_EQ(XGrabPointer(d, w, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None,
+                                   None, CurrentTime),
+                      GrabSuccess);
+            EXPECT_EQ(XGrabKeyboard(d, w, False, GrabModeAsync, GrabModeAsync, CurrentTime),
+                      GrabSuccess);
+            XUngrabPointer(d, CurrentTime);
+            XUngrabKeyboard(d, CurrentTime);
+        }
+        if (!how.empty()) {
+            // Other input leaves it running: after it, the window grows, and
+            // the program must still be there to fill it.
+            EXPECT_TRUE(server->Xdotool(onIt + "mousemove_relative 100 100 click 1 key space" +
+                                        (embedded ? " click 4 key Escape" : "")));
+            XResizeWindow(d, w, 280, 200);
+            EXPECT_TRUE(saver.Shows(w, 275, 195, kFallback)) << saver.process.Output();
+        }
+        if (end == "SIGTERM") {
+            saver.process.Signal(SIGTERM);
+        } else if (end == "its window goes") {
+            XDestroyWindow(d, w);
+            XSync(d, False);
+        } else if (end == "WM_DELETE_WINDOW") { // what a window manager sends for its close button
+            XEvent e{};
+            e.xclient.type = ClientMessage;
+            e.xclient.window = w;
+            e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+            e.xclient.format = 32;
+            e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
+            XSendEvent(d, w, False, NoEventMask, &e);
+            XSync(d, False);
+        } else if (end == "mousemove") {
             // The first moments after the windows appear only move the
             // resting place; after them any real move counts.
             bool across = true;
@@ -218,69 +241,18 @@ TEST_F(ProgramInputTest, TheSaverEndsOnAMoveAcrossHalfTheScreenAKeyAClickAndTheW
                 across = !across;
                 return !saver.process.Running();
             });
-            EXPECT_EQ(saver.End(), 0) << saver.process.Output();
-        } else {
-            ExpectEndOn(input);
+        } else { // windowclose destroys the window
+            EXPECT_TRUE(server->Xdotool(end == "windowclose" ? end + " " + id
+                                        : how.empty()        ? end
+                                                             : onIt + end));
         }
-        EXPECT_EQ(server->PixelAt(server->root(), 100, 150), RGBA({0, 0, 0, 255}))
-            << "its window stayed";
-    }
-}
-
-TEST_F(ProgramInputTest, AWindowEndsOnEscapeAndWhenClosedButNotOnOtherInput) {
-    for (const std::string end : {"key Escape", "WM_DELETE_WINDOW", "windowclose"}) {
-        SCOPED_TRACE(end);
-        ASSERT_TRUE(saver.Start({"--window", "200x150"}));
-        const Window w = server->FindWindow("Tumblix");
-        ASSERT_NE(w, 0u) << saver.process.Output();
-        ASSERT_TRUE(saver.Shows(w, 100, 75, kFallback)) << saver.process.Output();
-        const std::string onIt = "mousemove --window " + std::to_string(w) + " 20 20 ";
-        EXPECT_TRUE(server->Xdotool(onIt));
-        ExpectInputIgnored(w, "mousemove_relative 100 100 click 1 key space");
-        if (end == "WM_DELETE_WINDOW") {
-            // What a window manager sends for the close button.
-            Display* d = server->connection();
-            XEvent e{};
-            e.xclient.type = ClientMessage;
-            e.xclient.window = w;
-            e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
-            e.xclient.format = 32;
-            e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
-            e.xclient.data.l[1] = CurrentTime;
-            XSendEvent(d, w, False, NoEventMask, &e);
+        EXPECT_EQ(saver.End(), 0) << saver.process.Output();
+        if (how.empty()) {
+            EXPECT_EQ(server->PixelAt(w, 100, 150), RGBA({0, 0, 0, 255})) << "its window stayed";
+        } else if (how == "--root") {
+            XDestroyWindow(d, w);
             XSync(d, False);
-            EXPECT_EQ(saver.End(), 0) << saver.process.Output();
-        } else {
-            // windowclose destroys the window.
-            ExpectEndOn(end == "windowclose" ? "windowclose " + std::to_string(w) : onIt + end);
         }
-    }
-}
-
-TEST_F(ProgramInputTest, WindowsOfAnotherHostLeaveTheInputToItAndEndOnSigterm) {
-    Display* d = server->connection();
-    for (const bool root : {false, true}) {
-        SCOPED_TRACE(root ? "--root" : "--window-id");
-        const Window w = server->MakeWindow(10, 10, 200, 150);
-        const std::string id = std::to_string(w);
-        ASSERT_TRUE(root ? saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", id}})
-                         : saver.Start({"--window-id", id}));
-        ASSERT_TRUE(saver.Shows(w, 100, 75, kFallback)) << saver.process.Output();
-        // The input stays with whoever had it: the host can still grab both.
-        EXPECT_EQ(XGrabPointer(d, w, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, None,
-                               None, CurrentTime),
-                  GrabSuccess);
-        EXPECT_EQ(XGrabKeyboard(d, w, False, GrabModeAsync, GrabModeAsync, CurrentTime),
-                  GrabSuccess);
-        XUngrabPointer(d, CurrentTime);
-        XUngrabKeyboard(d, CurrentTime);
-        XSync(d, False);
-        ExpectInputIgnored(w, "mousemove --window " + id +
-                                  " 20 20 mousemove_relative 150 100 click 1 click 4 key space "
-                                  "key Escape");
-        saver.ExpectEndOnSigterm();
-        XDestroyWindow(d, w);
-        XSync(d, False);
     }
 }
 
