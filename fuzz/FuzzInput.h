@@ -25,8 +25,6 @@ inline void Check(bool condition, const char* what) {
     }
 }
 
-inline void RemoveFolder();
-
 // Memory-backed when there is a /dev/shm: rewriting a file on disk every run
 // costs more than the decoding. Removed at exit.
 inline const std::string& Folder() {
@@ -37,14 +35,12 @@ inline const std::string& Folder() {
         made = made != nullptr ? made : mkdtemp(tmp);
         Check(made != nullptr, "no temporary folder");
         folder = made;
-        std::atexit(&RemoveFolder);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+        });
     }
     return folder;
-}
-
-inline void RemoveFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(Folder(), ignored);
 }
 
 inline void Quiet(const char*, const char*) {}
