@@ -1,28 +1,46 @@
 #ifndef TUMBLIX_FUZZ_FUZZINPUT_H
 #define TUMBLIX_FUZZ_FUZZINPUT_H
 
-// The asset readers work on files: each fuzz run's input is written to one
-// temporary file of the process, rewritten every run and removed at exit.
+// What the fuzz targets share: a private folder for the run, the input
+// written to a file in it for the readers that take files, and the check
+// that stops the run when a property fails.
 
+#include "assets/TGALoader.h"
 #include "maths/Misc.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
 namespace fuzzinput {
 
-inline std::string& Path() {
-    static std::string path;
-    return path;
+inline void Check(bool condition, const char* what) {
+    if (!condition) {
+        std::fprintf(stderr, "broken: %s\n", what);
+        std::abort();
+    }
 }
 
-inline void Remove() {
-    if (!Path().empty()) {
-        unlink(Path().c_str());
+// Memory-backed when there is a /dev/shm: rewriting a file on disk every run
+// costs more than the decoding. Removed at exit.
+inline const std::string& Folder() {
+    static std::string folder;
+    if (folder.empty()) {
+        char shm[] = "/dev/shm/tumblix-fuzz-XXXXXX", tmp[] = "/tmp/tumblix-fuzz-XXXXXX";
+        const char* made = mkdtemp(shm);
+        made = made != nullptr ? made : mkdtemp(tmp);
+        Check(made != nullptr, "no temporary folder");
+        folder = made;
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+        });
     }
+    return folder;
 }
 
 inline void Quiet(const char*, const char*) {}
@@ -32,32 +50,33 @@ inline void Init() {
     SetAlertPresenter(&Quiet);
 }
 
+// The input as the one file of the run, rewritten every run.
 inline const char* Write(const uint8_t* data, size_t size) {
-    static int fd = -1;
-    if (fd < 0) {
-        // Memory-backed when there is a /dev/shm: rewriting a file on disk
-        // every run costs more than the decoding.
-        char shm[] = "/dev/shm/tumblix-fuzz-XXXXXX";
-        char tmp[] = "/tmp/tumblix-fuzz-XXXXXX";
-        char* pattern = shm;
-        fd = mkstemp(shm);
-        if (fd < 0) {
-            pattern = tmp;
-            fd = mkstemp(tmp);
+    static const std::string path = Folder() + "/input";
+    static const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    Check(fd >= 0 && ftruncate(fd, off_t(size)) == 0 &&
+              (size == 0 || pwrite(fd, data, size, 0) == ssize_t(size)),
+          "the input could not be written");
+    return path.c_str();
+}
+
+// A container reader (bottle data file or resource container) on the input:
+// seek to every lump, out of range too, and decode the images.
+template <class Container> void WalkLumps(const uint8_t* data, size_t size) {
+    Container file;
+    if (file.Open(Write(data, size))) {
+        const int count = int(file.header.numLumps);
+        for (int i = 0; i < count; i++) {
+            if (file.SeekLump(i) && file.lumps[i].type == 1) {
+                Texture texture;
+                LoadTGA2(&texture, &file.stream);
+            }
         }
-        if (fd < 0) {
-            std::perror("mkstemp");
-            std::abort();
-        }
-        Path() = pattern;
-        std::atexit(&Remove);
+        file.SeekLump(-1);
+        file.SeekLump(count);
     }
-    if (ftruncate(fd, off_t(size)) != 0 ||
-        (size > 0 && pwrite(fd, data, size, 0) != ssize_t(size))) {
-        std::perror("writing the fuzz input");
-        std::abort();
-    }
-    return Path().c_str();
+    file.SeekLump(0);
+    file.Close();
 }
 
 } // namespace fuzzinput

@@ -1,7 +1,6 @@
 // A bottle data file: open it, seek to every lump and decode the images.
 #include "FuzzInput.h"
 #include "assets/DataFile.h"
-#include "assets/TGALoader.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fuzzinput::Init();
@@ -9,19 +8,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    DATAFILE file;
-    if (file.Open(fuzzinput::Write(data, size))) {
-        const int count = int(file.header.numLumps);
-        for (int i = 0; i < count; i++) {
-            if (file.SeekLump(i) && file.lumps[i].type == 1) {
-                Texture texture;
-                LoadTGA2(&texture, &file.stream);
-            }
-        }
-        file.SeekLump(-1);
-        file.SeekLump(count);
-    }
-    file.SeekLump(0);
-    file.Close();
+    fuzzinput::WalkLumps<DATAFILE>(data, size);
     return 0;
 }

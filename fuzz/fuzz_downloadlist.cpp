@@ -1,24 +1,12 @@
 // The server's list of bottle types as the sheet reads it: whatever the
 // bytes, every entry kept is a terminated name and address within their
 // fields, and no more entries come out than strings went in.
+#include "FuzzInput.h"
 #include "host/DownloadList.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <string>
 
-namespace {
-
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
-
-} // namespace
+using fuzzinput::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

@@ -1,21 +1,13 @@
 // Loads a model from arbitrary bytes, then walks it the way the bottle code
 // does: every corner of every triangle, every triangle of every group.
+#include "FuzzInput.h"
 #include "model/MilkshapeModel.h"
 
-#include <cstddef>
-#include <cstdint>
 #include <sstream>
-#include <string>
 
 namespace {
 
 volatile float sink;
-
-void Check(bool condition) {
-    if (!condition) {
-        __builtin_trap();
-    }
-}
 
 void Corners(const MS3D& m, const MS3DTRIANGLE& t, float& sum) {
     for (int k = 0; k < 3; k++) {
@@ -31,11 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::istringstream in(std::string(reinterpret_cast<const char*>(data), size), std::ios::binary);
     MS3D m;
     if (!m.LoadFromFStream(in)) {
-        Check(m.numVertices == 0 && m.vertices == nullptr);
-        Check(m.numTriangles == 0 && m.triangles == nullptr);
-        Check(m.numGroups == 0 && m.groups == nullptr);
-        Check(m.numMaterials == 0 && m.materials == nullptr);
-        Check(m.numJoints == 0 && m.joints == nullptr);
+        fuzzinput::Check(m.numVertices == 0 && m.vertices == nullptr && m.numTriangles == 0 &&
+                             m.triangles == nullptr && m.numGroups == 0 && m.groups == nullptr &&
+                             m.numMaterials == 0 && m.materials == nullptr && m.numJoints == 0 &&
+                             m.joints == nullptr,
+                         "a model that fails to load holds nothing");
         return 0;
     }
     float sum = 0;
@@ -47,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (uint16_t k = 0; k < group.numTriangles; k++) {
             Corners(m, m.triangles[group.triangleIndices[k]], sum);
         }
-        Check(group.name[sizeof group.name - 1] == '\0');
+        fuzzinput::Check(group.name[sizeof group.name - 1] == '\0', "group name terminated");
     }
     for (uint16_t j = 0; j < m.numJoints; j++) {
         const MS3DJOINT& joint = m.joints[j];

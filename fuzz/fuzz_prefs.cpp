@@ -1,25 +1,15 @@
 // The preference file as the settings loader reads it, then written back and
 // read again: whatever was loaded and saved must come back unchanged.
+#include "FuzzInput.h"
 #include "host/SettingsIO.h"
 #include "host/platform/PreferenceStore.h"
 
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
-#include <string>
-#include <unistd.h>
+
+using fuzzinput::Check;
 
 namespace {
-
-std::string home;
-
-void Remove() {
-    std::error_code ignored;
-    std::filesystem::remove_all(home, ignored);
-}
 
 struct Record {
     SETTINGS s;
@@ -27,18 +17,15 @@ struct Record {
     ~Record() { delete[] s.bottleSelection; }
 };
 
-void Check(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "broken: %s\n", what);
-        std::abort();
-    }
-}
-
-void Load(Record& r) {
+std::unique_ptr<ScreenSaverDefaults> Store() {
     std::unique_ptr<ScreenSaverDefaults> store =
         ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);
     Check(store != nullptr, "the store opens");
-    LoadSettings(*store, "/res/", &r.s, &r.mainOnly);
+    return store;
+}
+
+void Load(Record& r) {
+    LoadSettings(*Store(), "/res/", &r.s, &r.mainOnly);
     Check(r.s.NUM_BOTTLES >= 0 && r.s.NUM_BOTTLES <= 5, "bottle count within 0 to 5");
     Check(r.s.bottleSelection != nullptr &&
               int64_t(std::strlen(r.s.bottleSelection)) + 1 == r.s.selectionSize,
@@ -49,25 +36,13 @@ void Load(Record& r) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char shm[] = "/dev/shm/tumblix-fuzz-prefs-XXXXXX";
-    char tmp[] = "/tmp/tumblix-fuzz-prefs-XXXXXX";
-    const char* made = mkdtemp(shm);
-    if (made == nullptr) {
-        made = mkdtemp(tmp);
-    }
-    if (made == nullptr) {
-        std::perror("mkdtemp");
-        std::abort();
-    }
-    home = made;
-    std::atexit(&Remove);
-    setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-    setenv("XDG_DATA_HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", fuzzinput::Folder().c_str(), 1);
+    setenv("XDG_DATA_HOME", fuzzinput::Folder().c_str(), 1);
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const std::string folder = home + "/dwTumblixSS";
+    const std::string folder = fuzzinput::Folder() + "/dwTumblixSS";
     std::error_code ignored;
     std::filesystem::remove_all(folder, ignored); // damaged files kept aside last run
     std::filesystem::create_directories(folder);
@@ -76,14 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     Record first;
     Load(first);
-    bool saved = false;
-    {
-        std::unique_ptr<ScreenSaverDefaults> store =
-            ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);
-        saved =
-            WriteSettings(*store, first.s, first.mainOnly, first.s.BGPath, first.s.bottleSelection);
-    }
-    if (!saved) {
+    if (!WriteSettings(*Store(), first.s, first.mainOnly, first.s.BGPath,
+                       first.s.bottleSelection)) {
         return 0; // a text cut inside a character cannot be stored
     }
     Record again;

@@ -2,44 +2,34 @@
 
 #include <arpa/inet.h>
 #include <cstdlib>
-#include <cstring>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 bool LoopbackServer::Start(const std::string& root) {
     const char* source = std::getenv("TUMBLIX_SOURCE_DIR");
-    if (source == nullptr) {
-        return false;
-    }
-    if (!process.Start({"python3", std::string(source) + "/tests/loopback_server.py", root})) {
+    if (source == nullptr ||
+        !process.Start({"python3", std::string(source) + "/tests/loopback_server.py", root})) {
         return false;
     }
     WaitFor(10, [&] { return process.Output().find('\n') != std::string::npos; });
     const std::string out = process.Output();
-    if (out.rfind("port ", 0) != 0) {
-        return false;
-    }
-    portNumber = std::atoi(out.c_str() + 5);
-    return portNumber > 0;
+    port = out.rfind("port ", 0) == 0 ? std::atoi(out.c_str() + 5) : 0;
+    return port > 0;
 }
 
 std::string LoopbackServer::Address(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(portNumber) + path;
+    return "http://127.0.0.1:" + std::to_string(port) + path;
 }
 
 int UnusedLoopbackPort() {
     const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address;
-    std::memset(&address, 0, sizeof address);
+    sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    int port = 0;
-    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
+    const bool bound = bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                       getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) == 0;
     close(s);
-    return port;
+    return bound ? ntohs(address.sin_port) : 0;
 }

@@ -12,11 +12,10 @@ class LoopbackServer {
     bool Start(const std::string& root);
     // http://127.0.0.1:<port>, then the path given.
     std::string Address(const std::string& path = "") const;
-    int port() const { return portNumber; }
 
   private:
     ChildProcess process;
-    int portNumber = 0;
+    int port = 0;
 };
 
 // A loopback port that nothing listens on (for the moment).

@@ -8,205 +8,140 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-// tumblix-brew inspect and verify on files written here byte by byte.
+// tumblix-brew inspect, verify and preview on files written here byte by byte.
 
 namespace {
 
 class InspectTest : public ::testing::Test {
   protected:
     std::string Write(const std::string& name, const brew::Bytes& bytes) {
-        const std::string path = tmp / name;
         std::string error;
-        EXPECT_TRUE(brew::WriteFileBytes(path, bytes, &error)) << error;
-        return path;
+        EXPECT_TRUE(brew::WriteFileBytes(tmp / name, bytes, &error)) << error;
+        return " " + Quote(tmp / name);
     }
     ToolResult Brew(const std::string& args) {
         return RunTool(Quote(BuildProgram("tumblix-brew")) + " " + args);
     }
-    // The JSON must parse; python's parser checks it.
-    void ExpectValidJson(const std::string& json) {
-        const std::string file = Write("out.json", brew::Bytes(json.begin(), json.end()));
-        EXPECT_EQ(RunTool("python3 -m json.tool " + Quote(file) + " >/dev/null").status, 0) << json;
+    // Runs the command; every text must be in what it printed.
+    ToolResult Expect(const std::string& args, int status, std::vector<std::string> texts) {
+        const ToolResult r = Brew(args);
+        EXPECT_EQ(r.status, status) << args;
+        for (const std::string& text : texts) {
+            EXPECT_NE(r.out.find(text), std::string::npos) << text << "\nin: " << r.out;
+        }
+        if (args.rfind("inspect --json", 0) == 0) { // and the JSON must parse
+            const std::string file = Write("out.json", brew::Bytes(r.out.begin(), r.out.end()));
+            EXPECT_EQ(RunTool("python3 -m json.tool" + file + " >/dev/null").status, 0) << r.out;
+        }
+        return r;
     }
     TempDir tmp;
 };
 
-// A container the saver can set up from: pictures at 0, 1 and 4 to 8, a
-// blob at 2 (and 3). `pictures` of them (at most 9 lumps), a blob for the
-// picture at `notPicture` when that is given.
-brew::Bytes Resources(bool brokenImage, size_t lumpCount = 9, int notPicture = -1) {
-    std::vector<brew::Lump> lumps;
-    brew::Lump image;
-    image.type = brew::LUMP_TGA;
-    image.alphaMode = 2;
-    image.body = brew::EncodeTGA(fixtures::Solid(16, 8, 1, 2, 3), true);
-    brew::Lump blob;
-    blob.body = {'h', 'i'};
-    for (size_t i = 0; i < lumpCount; i++) {
-        const bool picture = (i < 2 || i > 3) && int(i) != notPicture;
-        lumps.push_back(picture ? image : blob);
+// A resource container of `count` lumps: pictures at 0, 1 and 4 on, a blob at
+// 2 and 3 and at `notPicture`; a greyscale picture after them when `broken`.
+brew::Bytes Resources(bool broken, size_t count = 9, size_t notPicture = 2) {
+    std::vector<brew::Lump> lumps(count + (broken ? 1 : 0));
+    for (size_t i = 0; i < lumps.size(); i++) {
+        if ((i < 2 || i > 3) && i != notPicture) {
+            lumps[i].type = brew::LUMP_TGA;
+            lumps[i].alphaMode = 2;
+            lumps[i].body = brew::EncodeTGA(fixtures::Solid(16, 8, 1, 2, 3), true);
+        } else {
+            lumps[i].body = {'h', 'i'};
+        }
     }
-    if (brokenImage) {
-        brew::Lump bad = image;
-        bad.body[2] = 3; // greyscale, which the saver does not take
-        lumps.push_back(bad);
+    if (broken) {
+        lumps.back().body[2] = 3; // greyscale, which the saver does not take
     }
     return brew::EncodeResourceFile(lumps);
 }
 
-} // namespace
-
 TEST_F(InspectTest, GoodBottleAndResourceContainer) {
     fixtures::BottleSpec spec = fixtures::Upright("Pale \"Ale\"");
     spec.tag = 3;
-    const std::string bottle = Write("ale.brew", fixtures::Encode(spec));
-    const std::string res = Write("dewkin.works", Resources(false));
-
-    ToolResult r = Brew("inspect --json " + Quote(bottle) + " " + Quote(res));
-    ASSERT_EQ(r.status, 0);
-    ExpectValidJson(r.out);
-    EXPECT_NE(r.out.find("\"kind\": \"bottle\", \"ok\": true, \"error\": null"), std::string::npos)
-        << r.out;
-    EXPECT_NE(
-        r.out.find("\"name\": \"Pale \\\"Ale\\\"\", \"magic\": \"TUMB\", \"versionMajor\": 1"),
-        std::string::npos);
-    EXPECT_NE(r.out.find("\"numLumps\": 3"), std::string::npos);
-    EXPECT_NE(r.out.find("\"tag\": 3, \"alpha\": 255"), std::string::npos);
-    EXPECT_NE(
-        r.out.find(
+    const std::string files =
+        Write("ale.brew", fixtures::Encode(spec)) + Write("dewkin.works", Resources(false));
+    Expect("inspect --json" + files, 0,
+           {"\"kind\": \"bottle\", \"ok\": true, \"error\": null",
+            "\"name\": \"Pale \\\"Ale\\\"\", \"magic\": \"TUMB\", \"versionMajor\": 1",
+            "\"numLumps\": 3", "\"tag\": 3, \"alpha\": 255",
             "\"model\": {\"version\": 4, \"vertices\": 28, \"triangles\": 14, \"groups\": [0, 1], "
-            "\"materials\": 0, \"joints\": 0}"),
-        std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("\"image\": {\"width\": 4, \"height\": 4, \"bpp\": 24}"),
-              std::string::npos);
-    EXPECT_NE(r.out.find("\"kind\": \"resource\", \"ok\": true"), std::string::npos);
-    EXPECT_NE(r.out.find("\"index\": 2, \"size\": 2"), std::string::npos);
-    EXPECT_NE(r.out.find("\"type\": 1, \"alphaMode\": 2, \"image\": {\"width\": 16, \"height\": 8"),
-              std::string::npos);
-
-    EXPECT_EQ(Brew("verify " + Quote(bottle) + " " + Quote(res)).status, 0);
+            "\"materials\": 0, \"joints\": 0}",
+            "\"image\": {\"width\": 4, \"height\": 4, \"bpp\": 24}",
+            "\"kind\": \"resource\", \"ok\": true", "\"index\": 2, \"size\": 2",
+            "\"type\": 1, \"alphaMode\": 2, \"image\": {\"width\": 16, \"height\": 8"});
+    Expect("verify" + files, 0, {});
     // The plain form names the same things for a person.
-    r = Brew("inspect " + Quote(bottle));
-    EXPECT_NE(r.out.find("bottle file, ok"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("MS3D v4: 28 vertices, 14 triangles"), std::string::npos) << r.out;
+    Expect("inspect" + files, 0, {"bottle file, ok", "MS3D v4: 28 vertices, 14 triangles"});
 }
 
-TEST_F(InspectTest, BadFilesSayWhy) {
+TEST_F(InspectTest, BadFilesSayWhatTheSaverWouldSay) {
     brew::Bytes bottle = fixtures::Encode(fixtures::Upright("Ale"));
-    brew::Bytes grown = bottle;
+    brew::Bytes grown = bottle, flagged = bottle, future = bottle, badModel = bottle;
     grown.push_back(0);
-    brew::Bytes flagged = bottle;
     flagged[56] |= 1;
-    brew::Bytes future = bottle;
     future[55] = 2;
-    brew::Bytes badModel = bottle;
-    // Version 9 in the model header, right after the header of the container.
-    badModel[76 + 10] = 9;
-    const std::string paths[] = {Write("grown.brew", grown),
-                                 Write("flagged.brew", flagged),
-                                 Write("future.brew", future),
-                                 Write("model.brew", badModel),
-                                 Write("broken.works", Resources(true)),
-                                 Write("notes.txt", {'h', 'e', 'y'})};
-    std::string all;
-    for (const std::string& p : paths)
-        all += " " + Quote(p);
-
-    ToolResult r = Brew("verify" + all);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("grown.brew: the size check does not match"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("flagged.brew: bit 0 of the flags is set"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("future.brew: format version 2.0 is not supported"), std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("model.brew: lump 0: Not a valid MS3D file!"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("broken.works: lump 9: TGA file be type 2 or type 10 "), std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("notes.txt: neither a bottle data file"), std::string::npos) << r.out;
-
-    r = Brew("inspect --json" + all);
-    ASSERT_EQ(r.status, 0);
-    ExpectValidJson(r.out);
+    badModel[76 + 10] = 9; // the model's version, right after the container's header
+    const std::string all =
+        Write("grown.brew", grown) + Write("flagged.brew", flagged) + Write("future.brew", future) +
+        Write("model.brew", badModel) + Write("broken.works", Resources(true)) +
+        Write("fewer.works", Resources(false, 8)) + Write("nologo.works", Resources(false, 9, 1)) +
+        Write("noshine.works", Resources(false, 9, 8)) + Write("notes.txt", {'h', 'e', 'y'});
+    Expect("verify" + all + " " + Quote(tmp / "absent.brew"), 1,
+           {"grown.brew: the size check does not match", "flagged.brew: bit 0 of the flags is set",
+            "future.brew: format version 2.0 is not supported",
+            "model.brew: lump 0: Not a valid MS3D file!",
+            "broken.works: lump 9: TGA file be type 2 or type 10 ",
+            "fewer.works: The resource file has too few textures! (8 lumps; the saver needs 9)",
+            "nologo.works: The resource file is missing a scene picture! (lump 1 is not a "
+            "picture)",
+            "noshine.works: The resource file is missing a scene picture! (lump 8",
+            "notes.txt: neither a bottle data file", "absent.brew: cannot open"});
     // A refused container still shows its header, but no directory.
-    EXPECT_NE(r.out.find("\"kind\": \"bottle\", \"ok\": false, \"error\": \"bit 0 of the flags is "
-                         "set\", \"header\": {"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("\"lumps\": null"), std::string::npos);
-    EXPECT_NE(r.out.find("\"kind\": \"unknown\", \"ok\": false"), std::string::npos);
-    EXPECT_NE(r.out.find("\"header\": null, \"lumps\": null"), std::string::npos);
-}
+    Expect("inspect --json" + all, 0,
+           {"\"kind\": \"bottle\", \"ok\": false, \"error\": \"bit 0 of the flags is set\", "
+            "\"header\": {",
+            "\"lumps\": null", "\"kind\": \"unknown\", \"ok\": false",
+            "\"header\": null, \"lumps\": null"});
+    EXPECT_EQ(Brew("inspect 2>/dev/null").status, 2);
+    EXPECT_EQ(Brew("verify 2>/dev/null").status, 2);
 
-// verify says what the saver's set-up would say of a resource container.
-TEST_F(InspectTest, AResourceContainerTheSaverRefusesFailsVerify) {
-    const std::string fewer = Write("fewer.works", Resources(false, 8));
-    const std::string noLogo = Write("nologo.works", Resources(false, 9, 1));
-    const std::string noShine = Write("noshine.works", Resources(false, 9, 8));
-    const ToolResult r =
-        Brew("verify " + Quote(fewer) + " " + Quote(noLogo) + " " + Quote(noShine));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("fewer.works: The resource file has too few textures! (8 lumps; the "
-                         "saver needs 9)"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("nologo.works: The resource file is missing a scene picture! (lump 1 is "
-                         "not a picture)"),
-              std::string::npos)
-        << r.out;
-    EXPECT_NE(r.out.find("noshine.works: The resource file is missing a scene picture! (lump 8"),
-              std::string::npos)
-        << r.out;
-}
-
-// A FIFO (or any file that is not a regular file) is refused without
-// waiting for a writer.
-TEST_F(InspectTest, AFifoIsRefusedWithoutBlocking) {
-    const std::string fifo = tmp / "a.brew";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // A FIFO (or anything not a regular file) is refused without waiting for a writer.
+    ASSERT_EQ(mkfifo((tmp / "a.brew").c_str(), 0600), 0);
     for (const char* command : {"inspect", "verify"}) {
         const ToolResult r = RunTool("timeout 60 " + Quote(BuildProgram("tumblix-brew")) + " " +
-                                     command + " " + Quote(fifo));
+                                     command + " " + Quote(tmp / "a.brew"));
         EXPECT_NE(r.status, 124) << command << ": blocked on the FIFO";
         EXPECT_NE(r.out.find("not a regular file"), std::string::npos) << r.out;
     }
 }
 
-TEST_F(InspectTest, UsageAndMissingFiles) {
-    EXPECT_EQ(Brew("inspect 2>/dev/null").status, 2);
-    EXPECT_EQ(Brew("verify 2>/dev/null").status, 2);
-    ToolResult r = Brew("verify " + Quote(tmp / "absent.brew"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.out.find("cannot open"), std::string::npos);
-}
-
 TEST_F(InspectTest, PreviewWritesEveryImageTheRightWayUp) {
     fixtures::BottleSpec spec = fixtures::Upright("Ale");
     brew::Image label = fixtures::Solid(8, 8, 0, 0, 255);
-    for (uint32_t y = 0; y < 4; y++) // top half red
-        for (uint32_t x = 0; x < 8; x++)
+    for (uint32_t y = 0; y < 4; y++) { // top half red
+        for (uint32_t x = 0; x < 8; x++) {
             label.At(x, y)[0] = 255, label.At(x, y)[2] = 0;
+        }
+    }
     spec.slots = {fixtures::Solid(4, 4, 9, 9, 9), brew::Image(), label};
-    const std::string bottle = Write("ale.brew", fixtures::Encode(spec));
     const std::string out = tmp / "previews";
-    ToolResult r = Brew("preview " + Quote(out) + " " + Quote(bottle));
-    ASSERT_EQ(r.status, 0) << r.out;
+    const ToolResult r = Expect("preview " + Quote(out) + Write("ale.brew", fixtures::Encode(spec)),
+                                0, {"ale-lump1.png"});
     // Slots 0 and 2 are images (lumps 1 and 3); slot 1 is not.
-    EXPECT_NE(r.out.find("ale-lump1.png"), std::string::npos) << r.out;
     EXPECT_EQ(r.out.find("ale-lump2.png"), std::string::npos) << r.out;
     SDL_Surface* png = IMG_Load((out + "/ale-lump3.png").c_str());
     ASSERT_NE(png, nullptr);
     SDL_Surface* rgba = SDL_ConvertSurfaceFormat(png, SDL_PIXELFORMAT_RGBA32, 0);
     const uint8_t* top = static_cast<uint8_t*>(rgba->pixels);
     const uint8_t* bottom = top + 7 * rgba->pitch;
-    EXPECT_EQ(top[0], 255);
-    EXPECT_EQ(top[2], 0);
-    EXPECT_EQ(bottom[0], 0);
-    EXPECT_EQ(bottom[2], 255);
+    EXPECT_EQ(std::vector<int>({top[0], top[2], bottom[0], bottom[2]}),
+              std::vector<int>({255, 0, 0, 255}));
     SDL_FreeSurface(rgba);
     SDL_FreeSurface(png);
-
-    EXPECT_EQ(
-        Brew("preview " + Quote(out) + " " + Quote(Write("junk.brew", {1, 2, 3})) + " 2>/dev/null")
-            .status,
-        1);
+    EXPECT_EQ(Brew("preview " + Quote(out) + Write("junk.brew", {1, 2, 3}) + " 2>/dev/null").status,
+              1);
 }
+
+} // namespace
