@@ -18,9 +18,9 @@ struct PngImage {
     uint32_t height = 0;
     PngColour colour = PNG_RGB;
     uint8_t bitDepth = 8;
-    std::vector<uint8_t> rows;    // top row first, packed, no filter bytes
-    std::vector<uint8_t> palette; // R, G, B per entry (PNG_PALETTE)
-    std::vector<uint8_t> alphas;  // tRNS: alpha per palette entry (optional)
+    std::vector<uint8_t> rows = {};    // top row first, packed, no filter bytes
+    std::vector<uint8_t> palette = {}; // R, G, B per entry (PNG_PALETTE)
+    std::vector<uint8_t> alphas = {};  // tRNS: alpha per palette entry (optional)
 };
 brew::Bytes EncodePNG(const PngImage& image);
 

@@ -46,10 +46,10 @@ brew::Ms3dModel SampleModel() {
     m.groups = {{3, "glass", {2, 0, 1}, 0}, {5, "label", {1}, -1}};
     m.materials.resize(2); // read past: the saver takes its textures from the bottle file
     m.totalFrames = 30;
-    brew::Ms3dJoint root{8, "root", "", {10, 20, 30}, {1, 2, 3}}, neck{0, "neck", "root"};
+    brew::Ms3dJoint root{8, "root", "", {10, 20, 30}, {1, 2, 3}, {}, {}};
+    brew::Ms3dJoint neck{0, "neck", "root", {}, {0, 4, 0}, {}, {}};
     root.rotationKeys = {{0.5f, {1, 2, 3}}, {1.5f, {4, 5, 6}}};
     root.translationKeys = {{0.25f, {-1, -2, -3}}};
-    neck.position[1] = 4;
     neck.translationKeys = {{2, {7, 8, 9}}, {3, {10, 11, 12}}, {4, {13, 14, 15}}};
     m.joints = {root, neck};
     return m;
@@ -65,7 +65,7 @@ brew::Ms3dModel Back(const MS3D& m) {
     }
     for (int i = 0; i < m.numTriangles; i++) {
         brew::Ms3dTriangle t;
-        std::memcpy(&t, &m.triangles[i], sizeof t);
+        std::memcpy(static_cast<void*>(&t), &m.triangles[i], sizeof t); // the same layout
         out.triangles.push_back(t);
     }
     for (int i = 0; i < m.numGroups; i++) {
@@ -78,12 +78,12 @@ brew::Ms3dModel Back(const MS3D& m) {
     out.totalFrames = m.totalFrames;
     auto keys = [](const std::unique_ptr<MS3DKEYFRAME[]>& k, int n) {
         std::vector<brew::Ms3dKey> v(static_cast<size_t>(n)); // the same four floats
-        std::memcpy(v.data(), k.get(), v.size() * sizeof(brew::Ms3dKey));
+        std::memcpy(static_cast<void*>(v.data()), k.get(), v.size() * sizeof(brew::Ms3dKey));
         return v;
     };
     for (int i = 0; i < m.numJoints; i++) {
         const MS3DJOINT& s = m.joints[i];
-        brew::Ms3dJoint j{s.flags, s.name, s.parentName};
+        brew::Ms3dJoint j{s.flags, s.name, s.parentName, {}, {}, {}, {}};
         std::copy_n(s.rotation, 3, j.rotation);
         std::copy_n(s.position, 3, j.position);
         j.rotationKeys = keys(s.rotationKeys, s.numRotationKeys);

@@ -27,8 +27,7 @@ PngImage Grey(uint32_t w, uint32_t h) {
 TEST(PictureFolder, EveryPictureIsEquallyLikelyWithOneRandomNumber) {
     TempDir tmp;
     const std::string pictures[3] = {"one.jpg", "two.gif", "three.png"};
-    for (const std::string& name :
-         {"CAPS.JPG", "long.jpeg", "scan.tiff", ".png", "x.png.bak", "jpg"}) {
+    for (const char* name : {"CAPS.JPG", "long.jpeg", "scan.tiff", ".png", "x.png.bak", "jpg"}) {
         fixtures::WriteBytes(tmp / name, {1, 2, 3});
     }
     std::srand(7);
