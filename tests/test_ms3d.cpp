@@ -77,8 +77,10 @@ brew::Ms3dModel Back(const MS3D& m) {
     out.animationFPS = m.animationFPS;
     out.totalFrames = m.totalFrames;
     auto keys = [](const std::unique_ptr<MS3DKEYFRAME[]>& k, int n) {
-        std::vector<brew::Ms3dKey> v(static_cast<size_t>(n)); // the same four floats
-        std::memcpy(static_cast<void*>(v.data()), k.get(), v.size() * sizeof(brew::Ms3dKey));
+        std::vector<brew::Ms3dKey> v(static_cast<size_t>(n));
+        for (int i = 0; i < n; i++) {
+            v[i] = {k[i].time, {k[i].value[0], k[i].value[1], k[i].value[2]}};
+        }
         return v;
     };
     for (int i = 0; i < m.numJoints; i++) {

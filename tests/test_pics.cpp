@@ -17,7 +17,6 @@ namespace {
 
 using pics::PngImage;
 
-// A picture of one grey.
 PngImage Grey(uint32_t w, uint32_t h) {
     return {w, h, pics::PNG_GREY, 8, std::vector<uint8_t>(size_t(w) * h, 7)};
 }
