@@ -2,19 +2,15 @@
 
 #include "brewlib/TgaWriter.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace fixtures {
 
 brew::Image Solid(uint32_t w, uint32_t h, uint8_t r, uint8_t g, uint8_t b) {
     brew::Image image(w, h, 3);
-    for (uint32_t y = 0; y < h; y++) {
-        for (uint32_t x = 0; x < w; x++) {
-            uint8_t* p = image.At(x, y);
-            p[0] = r;
-            p[1] = g;
-            p[2] = b;
-        }
+    for (size_t i = 0; i < image.pixels.size(); i++) {
+        image.pixels[i] = i % 3 == 0 ? r : i % 3 == 1 ? g : b;
     }
     return image;
 }
@@ -22,10 +18,8 @@ brew::Image Solid(uint32_t w, uint32_t h, uint8_t r, uint8_t g, uint8_t b) {
 brew::Image WithCorners(brew::Image image, uint8_t r, uint8_t g, uint8_t b) {
     for (uint32_t y : {0u, image.height - 1}) {
         for (uint32_t x : {0u, image.width - 1}) {
-            uint8_t* p = image.At(x, y);
-            p[0] = r;
-            p[1] = g;
-            p[2] = b;
+            const uint8_t corner[3] = {r, g, b};
+            std::copy(corner, corner + 3, image.At(x, y));
         }
     }
     return image;
@@ -33,67 +27,46 @@ brew::Image WithCorners(brew::Image image, uint8_t r, uint8_t g, uint8_t b) {
 
 namespace {
 
-uint16_t AddVertex(brew::Ms3dModel& model, float x, float y, float z) {
-    brew::Ms3dVertex v;
-    v.location[0] = x;
-    v.location[1] = y;
-    v.location[2] = z;
-    model.vertices.push_back(v);
-    return static_cast<uint16_t>(model.vertices.size() - 1);
-}
-
-void AddTriangle(brew::Ms3dModel& model, brew::Ms3dGroup& group, uint16_t a, uint16_t b, uint16_t c,
-                 const float normal[3], const float st[3][2]) {
-    brew::Ms3dTriangle t;
-    const uint16_t idx[3] = {a, b, c};
-    for (int k = 0; k < 3; k++) {
-        t.vertexIndices[k] = idx[k];
-        for (int j = 0; j < 3; j++)
-            t.vertexNormals[k][j] = normal[j];
-        t.s[k] = st[k][0];
-        t.t[k] = st[k][1];
-    }
-    t.groupIndex = static_cast<uint8_t>(model.groups.size());
-    group.triangleIndices.push_back(static_cast<uint16_t>(model.triangles.size()));
-    model.triangles.push_back(t);
-}
-
-// A face from four corners given counter-clockwise as seen from outside.
+// A face from four corners given counter-clockwise as seen from outside, as
+// two triangles of the group (which is about to be added to the model).
 void AddFace(brew::Ms3dModel& model, brew::Ms3dGroup& group, const float c[4][3],
              const float normal[3]) {
-    uint16_t v[4];
-    for (int i = 0; i < 4; i++)
-        v[i] = AddVertex(model, c[i][0], c[i][1], c[i][2]);
-    const float st0[3][2] = {{0, 1}, {1, 1}, {1, 0}};
-    const float st1[3][2] = {{0, 1}, {1, 0}, {0, 0}};
-    AddTriangle(model, group, v[0], v[1], v[2], normal, st0);
-    AddTriangle(model, group, v[0], v[2], v[3], normal, st1);
+    const uint16_t first = uint16_t(model.vertices.size());
+    for (int i = 0; i < 4; i++) {
+        model.vertices.push_back({0, {c[i][0], c[i][1], c[i][2]}, -1, 0});
+    }
+    const int corners[2][3] = {{0, 1, 2}, {0, 2, 3}};
+    const float st[4][2] = {{0, 1}, {1, 1}, {1, 0}, {0, 0}};
+    for (const auto& tri : corners) {
+        brew::Ms3dTriangle t;
+        for (int k = 0; k < 3; k++) {
+            t.vertexIndices[k] = uint16_t(first + tri[k]);
+            std::copy(normal, normal + 3, t.vertexNormals[k]);
+            t.s[k] = st[tri[k]][0];
+            t.t[k] = st[tri[k]][1];
+        }
+        t.groupIndex = uint8_t(model.groups.size());
+        group.triangleIndices.push_back(uint16_t(model.triangles.size()));
+        model.triangles.push_back(t);
+    }
 }
 
 } // namespace
 
 void AddQuad(brew::Ms3dModel& model, float cx, float cy, float z, float w, float h,
              int8_t materialIndex, int facing) {
-    brew::Ms3dGroup group;
-    group.name = "quad" + std::to_string(model.groups.size());
-    group.materialIndex = materialIndex;
+    brew::Ms3dGroup group{0, "quad" + std::to_string(model.groups.size()), {}, materialIndex};
     const float x0 = cx - w / 2, x1 = cx + w / 2, y0 = cy - h / 2, y1 = cy + h / 2;
     const float n[3] = {0, 0, float(facing)};
-    if (facing > 0) {
-        const float c[4][3] = {{x0, y0, z}, {x1, y0, z}, {x1, y1, z}, {x0, y1, z}};
-        AddFace(model, group, c, n);
-    } else {
-        const float c[4][3] = {{x1, y0, z}, {x0, y0, z}, {x0, y1, z}, {x1, y1, z}};
-        AddFace(model, group, c, n);
-    }
+    const float front[4][3] = {{x0, y0, z}, {x1, y0, z}, {x1, y1, z}, {x0, y1, z}};
+    const float back[4][3] = {{x1, y0, z}, {x0, y0, z}, {x0, y1, z}, {x1, y1, z}};
+    AddFace(model, group, facing > 0 ? front : back, n);
     model.groups.push_back(group);
 }
 
 void AddBox(brew::Ms3dModel& model, float x0, float y0, float z0, float x1, float y1, float z1,
             int8_t materialIndex) {
-    brew::Ms3dGroup group;
-    group.name = "box" + std::to_string(model.groups.size());
-    group.materialIndex = materialIndex;
+    brew::Ms3dGroup group{0, "box" + std::to_string(model.groups.size()), {}, materialIndex};
     const float faces[6][4][3] = {
         {{x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}}, // +z
         {{x1, y0, z0}, {x0, y0, z0}, {x0, y1, z0}, {x1, y1, z0}}, // -z
@@ -120,34 +93,29 @@ BottleSpec Upright(const std::string& name, float height, float halfWidth) {
 }
 
 brew::Bytes Encode(const BottleSpec& spec) {
-    brew::BottleHeader header;
-    header.name = spec.name;
-    header.alpha = spec.alpha;
-    header.tag = spec.tag;
-    header.flags = spec.flags;
-    std::vector<brew::Lump> lumps;
-    brew::Lump model;
-    model.body = brew::EncodeMS3D(spec.model);
-    lumps.push_back(model);
+    const brew::BottleHeader header = {spec.name, 1, 0, spec.flags, spec.tag, spec.alpha};
+    std::vector<brew::Lump> lumps = {{brew::EncodeMS3D(spec.model), brew::LUMP_OTHER, 0}};
     for (size_t i = 0; i < spec.slots.size(); i++) {
-        brew::Lump lump;
         if (spec.slots[i].width > 0) {
-            lump.body = brew::EncodeTGA(spec.slots[i], false);
-            lump.type = brew::LUMP_TGA;
-            lump.alphaMode = i < spec.alphaModes.size() ? spec.alphaModes[i] : 0;
+            const uint32_t mode = i < spec.alphaModes.size() ? spec.alphaModes[i] : 0;
+            lumps.push_back({brew::EncodeTGA(spec.slots[i], false), brew::LUMP_TGA, mode});
         } else {
-            lump.body = {1, 2, 3, 4};
+            lumps.push_back({{1, 2, 3, 4}, brew::LUMP_OTHER, 0});
         }
-        lumps.push_back(lump);
     }
     return brew::EncodeBottleFile(header, lumps);
 }
 
 void Write(const std::string& path, const BottleSpec& spec) {
+    WriteBytes(path, Encode(spec));
+}
+
+std::string WriteBytes(const std::string& path, const brew::Bytes& bytes) {
     std::string error;
-    if (!brew::WriteFileBytes(path, Encode(spec), &error)) {
+    if (!brew::WriteFileBytes(path, bytes, &error)) {
         throw std::runtime_error(error);
     }
+    return path;
 }
 
 } // namespace fixtures

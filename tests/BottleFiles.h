@@ -12,12 +12,12 @@
 // Small bottle types for tests, written with the real writers.
 namespace fixtures {
 
-// An image of one colour; corners (and so the texel sampled at (0, 0)) may
-// be given another colour.
+// An image of one colour, and the same with its corners (and so the texel
+// sampled at (0, 0)) in another.
 brew::Image Solid(uint32_t w, uint32_t h, uint8_t r, uint8_t g, uint8_t b);
 brew::Image WithCorners(brew::Image image, uint8_t r, uint8_t g, uint8_t b);
 
-// Adds a square of side `size` centred at (cx, cy, z), facing +z (or -z when
+// Adds a rectangle w by h centred at (cx, cy, z), facing +z (or -z when
 // facing is -1), as two triangles in a new group with the material index.
 void AddQuad(brew::Ms3dModel& model, float cx, float cy, float z, float w, float h,
              int8_t materialIndex, int facing = 1);
@@ -43,6 +43,9 @@ BottleSpec Upright(const std::string& name, float height = 20.0f, float halfWidt
 
 brew::Bytes Encode(const BottleSpec& spec);
 void Write(const std::string& path, const BottleSpec& spec);
+
+// Writes bytes to path (throwing when it cannot) and returns the path.
+std::string WriteBytes(const std::string& path, const brew::Bytes& bytes);
 
 } // namespace fixtures
 
