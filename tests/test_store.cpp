@@ -56,16 +56,12 @@ class StoreTest : public ::testing::Test {
 };
 
 void ExpectDefaults(const SETTINGS& s) {
-    EXPECT_EQ(s.LBOTTLESIZE, 50);
-    EXPECT_EQ(s.NUM_BOTTLES, 5);
+    // Size, bottles, kind, detail, volume, countdown hour and minute.
+    EXPECT_EQ(std::tuple(s.LBOTTLESIZE, s.NUM_BOTTLES, s.BGTYPE, s.BGRES, s.VOLUME, s.thr, s.tmin),
+              std::tuple(50, 5, 0, 1, 100, 17, 30));
     EXPECT_TRUE(s.GOODSHINE && s.DRUNKENBG && s.PLAYSOUND && s.SHOWCLOCK);
     EXPECT_FALSE(s.CLOCK12HRMODE || s.SHOWCOUNTDOWN);
-    EXPECT_EQ(s.BGTYPE, 0);
-    EXPECT_EQ(s.BGRES, 1);
     EXPECT_STREQ(s.BGPath, "/usr/share/backgrounds/");
-    EXPECT_EQ(s.VOLUME, 100);
-    EXPECT_EQ(s.thr, 17);
-    EXPECT_EQ(s.tmin, 30);
     EXPECT_TRUE(s.BGCol.x == 1.0f && s.BGCol.y == 1.0f && s.BGCol.z == 1.0f);
 }
 
