@@ -103,13 +103,10 @@ TEST_F(StoreTest, ValuesAreConvertedAndBoundedOnLoadOnlyAndPathsCutToFit) {
                longPath + "\n");
     Record r;
     Load(r, longPath.c_str());
-    EXPECT_EQ(r.s.NUM_BOTTLES, 5);
-    EXPECT_EQ(r.s.VOLUME, int16_t(70000 & 0xffff));
-    EXPECT_EQ(r.s.BGTYPE, 2) << "low 32 bits";
-    EXPECT_EQ(r.s.thr, 23);
-    EXPECT_EQ(r.s.tmin, 0) << "not an integer";
-    EXPECT_FALSE(r.s.GOODSHINE) << "not a boolean";
-    EXPECT_TRUE(r.s.DRUNKENBG);
+    // Bottles at most 5; the low 16 and 32 bits; spaces allowed; no number.
+    EXPECT_EQ(std::tuple(r.s.NUM_BOTTLES, r.s.VOLUME, r.s.BGTYPE, r.s.thr, r.s.tmin),
+              std::tuple(5, int16_t(70000 & 0xffff), 2, 23, 0));
+    EXPECT_TRUE(!r.s.GOODSHINE && r.s.DRUNKENBG) << "\"yes\" is no boolean, 1 is";
     EXPECT_EQ(r.s.BGCol.x, 0.25f);
     EXPECT_EQ(r.s.BGCol.y, 0.0f) << "out of float range";
     EXPECT_EQ(std::string(r.s.BGPath), longPath.substr(0, 16383));
