@@ -24,7 +24,6 @@ class ChildProcess {
     bool WaitExit(double seconds, int* status);
     void Signal(int signal);
     std::string Output() const; // what it printed so far
-    int pid() const { return child; }
 
   private:
     int child = -1;

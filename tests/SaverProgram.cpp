@@ -52,11 +52,6 @@ void SaverProgram::ExpectEndOnSigterm() {
     EXPECT_EQ(End(), 0) << "SIGTERM: " << process.Output();
 }
 
-std::string SaverProgram::WritePicture(const std::string& name, RGBA colour) const {
-    WritePlainPicture(home / name, colour);
-    return home / name;
-}
-
 void WritePlainPicture(const std::string& path, RGBA colour) {
     pics::PngImage png;
     png.width = png.height = 8;
@@ -67,17 +62,23 @@ void WritePlainPicture(const std::string& path, RGBA colour) {
     EXPECT_TRUE(brew::WriteFileBytes(path, pics::EncodePNG(png), &error)) << error;
 }
 
-void SaverProgram::WriteXfceSettings(const Env& monitorPictures) const {
-    const std::string folder = home / "config/xfce4/xfconf/xfce-perchannel-xml";
-    ASSERT_EQ(RunTool("mkdir -p " + Quote(folder)).status, 0);
-    std::ofstream xml(folder + "/xfce4-desktop.xml");
-    xml << "<channel name=\"xfce4-desktop\" version=\"1.0\"><property name=\"backdrop\" "
-           "type=\"empty\"><property name=\"screen0\" type=\"empty\">";
-    for (const auto& [monitor, picture] : monitorPictures) {
-        xml << "<property name=\"monitor" << monitor
-            << "\" type=\"empty\"><property name=\"workspace0\" type=\"empty\"><property "
-               "name=\"last-image\" type=\"string\" value=\""
-            << picture << "\"/></property></property>";
+std::string XfceChannel(const XfceImages& images, const std::string& outside) {
+    std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" "
+                      "version=\"1.0\"><property name=\"backdrop\" type=\"empty\"><property "
+                      "name=\"screen0\" type=\"empty\">";
+    for (const auto& [monitor, workspace, image] : images) {
+        xml += "<property name=\"monitor" + monitor +
+               "\" type=\"empty\"><property name=\"workspace" + std::to_string(workspace) +
+               "\" type=\"empty\"><property name=\"color-style\" "
+               "type=\"int\" value=\"0\"/><property name=\"last-image\" type=\"string\" value=\"" +
+               image + "\"/></property></property>";
     }
-    xml << "</property></property></channel>\n";
+    return xml + "</property></property><property name=\"last-image\" type=\"string\" value=\"" +
+           outside + "\"/></channel>\n";
+}
+
+void SaverProgram::WriteXfceSettings(const XfceImages& images) const {
+    const std::string folder = home / "config/" + kXfceSettings;
+    ASSERT_EQ(RunTool("mkdir -p \"$(dirname " + Quote(folder) + ")\"").status, 0);
+    std::ofstream(folder) << XfceChannel(images);
 }

@@ -6,6 +6,7 @@
 #include "XServer.h"
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,13 @@
 // temporary home (also the test's own XDG folders, so the preferences the
 // test writes are the program's): resources with a fallback desktop
 // picture of one colour, no desktop settings, no sound.
+// Xfce's desktop settings, under the config folder: the last image of each
+// workspace of each monitor ("monitor" + RandR output name, or number), and
+// one outside any monitor.
+using XfceImages = std::vector<std::tuple<std::string, int, std::string>>;
+std::string XfceChannel(const XfceImages& images, const std::string& outside = "");
+inline constexpr const char* kXfceSettings = "xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml";
+
 class SaverProgram {
   public:
     using Env = std::vector<std::pair<std::string, std::string>>;
@@ -28,11 +36,8 @@ class SaverProgram {
     // SIGTERM ends it, with status 0.
     void ExpectEndOnSigterm();
 
-    // WritePlainPicture in the home; its path.
-    std::string WritePicture(const std::string& name, RGBA colour) const;
-    // Xfce's desktop settings: the picture of the first workspace of each
-    // named monitor ("monitor" + RandR output name), in this order.
-    void WriteXfceSettings(const Env& monitorPictures) const;
+    // Xfce's desktop settings (see XfceChannel) in the home.
+    void WriteXfceSettings(const XfceImages& images) const;
 
     const XServer& server;
     TempDir home;

@@ -1,6 +1,5 @@
 #include "SaverFiles.h"
-#include "SaverProgram.h"
-#include "XorgDummyServer.h"
+#include "TempDir.h"
 #include "XvfbServer.h"
 #include "bottles/MainClass.h"
 #include "host/HostClock.h"
@@ -17,8 +16,8 @@
 #include <vector>
 
 // The saver's own host on a real X server: a window, a context and a view
-// per display. Xvfb shows SDL a single display, so the tests hand the host
-// the displays themselves: the two halves of the server's screen.
+// per display. The tests hand the host the displays themselves: the two
+// halves of the server's screen.
 
 namespace {
 
@@ -101,91 +100,32 @@ TEST_F(SaverHostTest, TwoDisplaysRunTwoScenesEachWithItsOwnBottles) {
     }
 }
 
-// Each view captures the root over its own display; an all-black root is
-// no picture, and the view shows the desktop picture instead. With "main
-// monitor only" the other display stays black.
-TEST_F(SaverHostTest, EachViewShowsTheRootOverItsOwnDisplayOrTheDesktopPicture) {
-    const RGBA topLeft{250, 30, 30, 255}, bottomLeft{30, 250, 30, 255}, topRight{30, 30, 250, 255},
-        bottomRight{250, 250, 30, 255};
-    const std::vector<XServer::Area> quarters = {{0, 0, 160, 120, topLeft},
-                                                 {0, 120, 160, 120, bottomLeft},
-                                                 {160, 0, 160, 120, topRight},
-                                                 {160, 120, 160, 120, bottomRight}};
-    const struct {
-        std::vector<XServer::Area> root;
-        bool mainOnly;
-        RGBA shows[2][2]; // per view: top, bottom
-    } cases[] = {
-        {quarters, false, {{topLeft, bottomLeft}, {topRight, bottomRight}}},
-        {{}, false, {{kFallback, kFallback}, {kFallback, kFallback}}},
-        {quarters, true, {{topLeft, bottomLeft}, {RGBA{}, RGBA{}}}},
-    };
+// Each view captures the root over its own display; with "main monitor
+// only" the other display stays black.
+TEST_F(SaverHostTest, EachViewShowsTheRootOverItsOwnDisplayOrStaysBlack) {
+    const RGBA shows[2][2] = {{{250, 30, 30, 255}, {30, 250, 30, 255}}, // per view: top, bottom
+                              {{30, 30, 250, 255}, {250, 250, 30, 255}}};
+    server->SetRootPicture({{0, 0, 160, 120, shows[0][0]},
+                            {0, 120, 160, 120, shows[0][1]},
+                            {160, 0, 160, 120, shows[1][0]},
+                            {160, 120, 160, 120, shows[1][1]}});
     SetDesktopGrabber(GrabRootWindow);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.root.size() << " areas, main only " << c.mainOnly);
-        saverfiles::Prefs prefs;
-        prefs.bgType = 0;
-        prefs.mainMonitorOnly = c.mainOnly;
-        saverfiles::WritePreferences(prefs);
-        server->SetRootPicture(c.root);
-        Run(4);
-        for (size_t i = 0; i < 2; i++) {
-            EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 200), c.shows[i][0]))
-                << FrameAt(i, 80, 200);
-            EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 40), c.shows[i][1])) << FrameAt(i, 80, 40);
-        }
-        // And the screen shows those frames.
-        const RGBA right = c.mainOnly ? kBlack : c.shows[1][0];
-        EXPECT_TRUE(saverfiles::Near(ScreenAt(240, 40), right)) << ScreenAt(240, 40);
-        EXPECT_EQ(host.View(1).framesDrawn == 0, c.mainOnly);
-        host.Close();
-    }
-    EXPECT_FALSE(host.Open({}, options)) << "no displays";
-    EXPECT_FALSE(host.error().empty());
-}
-
-// The real saver on a real two-monitor server: each monitor gets its own
-// scene over its own part of the desktop, taken before any window of ours
-// covered it; with "main monitor only" the other stays black.
-TEST(TwoMonitors, EachShowsItsOwnDesktopAndBottlesOrStaysBlack) {
-    XorgDummyServer server(320, 240);
-    if (!server.ok()) {
-        GTEST_SKIP() << server.whyNot();
-    }
-    SaverProgram saver(server, kFallback);
-    const RGBA sides[2] = {{250, 160, 0, 255}, {0, 160, 250, 255}};
     for (const bool mainOnly : {false, true}) {
         SCOPED_TRACE(mainOnly ? "main monitor only" : "every monitor");
-        server.SetRootPicture({{0, 0, 320, 240, sides[0]}, {320, 0, 320, 240, sides[1]}});
         saverfiles::Prefs prefs;
         prefs.bgType = 0;
-        prefs.maxBottles = 3;
         prefs.mainMonitorOnly = mainOnly;
         saverfiles::WritePreferences(prefs);
-        ASSERT_TRUE(saver.Start({}));
-        // Per monitor: pixels of its own desktop, of the other's, black ones
-        // and the rest (bottles).
-        int counts[2][4] = {};
-        const bool shown = WaitFor(kPatience, [&] {
-            const std::vector<RGBA> screen = server.Pixels(server.root(), 640, 240);
-            std::fill(&counts[0][0], &counts[0][0] + 8, 0);
-            for (size_t i = 0; i < screen.size(); i++) {
-                const int m = int(i % 640) / 320;
-                counts[m][saverfiles::Near(screen[i], sides[m])       ? 0
-                          : saverfiles::Near(screen[i], sides[1 - m]) ? 1
-                          : screen[i] == kBlack                       ? 2
-                                                                      : 3]++;
-            }
-            const bool first = counts[0][0] > 61440 && counts[0][3] > 50;
-            return first && (mainOnly ? counts[1][2] == 320 * 240
-                                      : counts[1][0] > 61440 && counts[1][3] > 50);
-        });
-        EXPECT_TRUE(shown) << "own, other, black, bottles: left " << counts[0][0] << ", "
-                           << counts[0][1] << ", " << counts[0][2] << ", " << counts[0][3]
-                           << "; right " << counts[1][0] << ", " << counts[1][1] << ", "
-                           << counts[1][2] << ", " << counts[1][3] << "\n"
-                           << saver.process.Output();
-        saver.ExpectEndOnSigterm();
+        Run(4);
+        for (size_t i = 0; i < (mainOnly ? 1 : 2); i++) {
+            EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 200), shows[i][0])) << FrameAt(i, 80, 200);
+            EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 40), shows[i][1])) << FrameAt(i, 80, 40);
+        }
+        // And the screen shows those frames.
+        const RGBA right = mainOnly ? kBlack : shows[1][0];
+        EXPECT_TRUE(saverfiles::Near(ScreenAt(240, 40), right)) << ScreenAt(240, 40);
+        EXPECT_EQ(host.View(1).framesDrawn == 0, mainOnly);
+        host.Close();
     }
 }
 

@@ -11,8 +11,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
-// The preference store under $XDG_CONFIG_HOME and the settings read from
-// and written to it.
+// The preference store under $XDG_CONFIG_HOME and the settings in it.
 
 namespace {
 
@@ -57,16 +56,12 @@ class StoreTest : public ::testing::Test {
 };
 
 void ExpectDefaults(const SETTINGS& s) {
-    EXPECT_EQ(s.LBOTTLESIZE, 50);
-    EXPECT_EQ(s.NUM_BOTTLES, 5);
+    // Size, bottles, kind, detail, volume, countdown hour and minute.
+    EXPECT_EQ(std::tuple(s.LBOTTLESIZE, s.NUM_BOTTLES, s.BGTYPE, s.BGRES, s.VOLUME, s.thr, s.tmin),
+              std::tuple(50, 5, 0, 1, 100, 17, 30));
     EXPECT_TRUE(s.GOODSHINE && s.DRUNKENBG && s.PLAYSOUND && s.SHOWCLOCK);
     EXPECT_FALSE(s.CLOCK12HRMODE || s.SHOWCOUNTDOWN);
-    EXPECT_EQ(s.BGTYPE, 0);
-    EXPECT_EQ(s.BGRES, 1);
     EXPECT_STREQ(s.BGPath, "/usr/share/backgrounds/");
-    EXPECT_EQ(s.VOLUME, 100);
-    EXPECT_EQ(s.thr, 17);
-    EXPECT_EQ(s.tmin, 30);
     EXPECT_TRUE(s.BGCol.x == 1.0f && s.BGCol.y == 1.0f && s.BGCol.z == 1.0f);
 }
 
@@ -88,11 +83,6 @@ TEST_F(StoreTest, FirstRunOrAnotherVersionWritesEveryDefaultInTableOrderKeepingT
     Record again;
     Load(again);
     EXPECT_EQ(Contents(StorePath()), before);
-    // The dialog's Defaults button gets the same values.
-    Record d;
-    DefaultSettings(&d.s, &d.mainOnly);
-    ExpectDefaults(d.s);
-    EXPECT_FALSE(d.mainOnly);
 
     WriteStore("[dwTumblixSS]\nversion=0.9\nBottleSize=80\nMainMonitorOnly=true\n"
                "BottleSelection=red.brew#blue.brew###\nBGPath=/home/me/pics/\n");
@@ -102,43 +92,26 @@ TEST_F(StoreTest, FirstRunOrAnotherVersionWritesEveryDefaultInTableOrderKeepingT
     EXPECT_FALSE(old.mainOnly);
     EXPECT_STREQ(old.s.bottleSelection, "red.brew#blue.brew###");
     EXPECT_EQ(old.s.selectionSize, 22);
-    auto store = Open();
-    EXPECT_EQ(store->stringForKey("version"), "1.0");
-    EXPECT_EQ(store->integerForKey("BottleSize"), 50);
-    EXPECT_EQ(store->stringForKey("BottleSelection"), "red.brew#blue.brew###");
+    EXPECT_EQ(Open()->stringForKey("BottleSelection"), "red.brew#blue.brew###");
 }
 
 TEST_F(StoreTest, ValuesAreConvertedAndBoundedOnLoadOnlyAndPathsCutToFit) {
     const std::string longPath(20000, 'p');
     WriteStore("[dwTumblixSS]\nversion=1.0\nMaxBottle=12\nVolume=70000\nBGType=4294967298\n"
-               "BGRes=-1\nBottleSize=9000000000\nCDHr=  23  \nCDMin=12abc\nGoodShine=yes\n"
-               "DrunkenBG=1\nShowClock=false\nBGColR=0.25\nBGColG=1e400\nBGColB=nan\n"
-               "PlaySound=true\nBGPath=" +
+               "CDHr=  23  \nCDMin=12abc\nGoodShine=yes\nDrunkenBG=1\nBGColR=0.25\n"
+               "BGColG=1e400\nBGPath=" +
                longPath + "\n");
     Record r;
     Load(r, longPath.c_str());
-    EXPECT_EQ(r.s.NUM_BOTTLES, 5);
-    EXPECT_EQ(r.s.VOLUME, int16_t(70000 & 0xffff));
-    EXPECT_EQ(r.s.BGTYPE, 2) << "low 32 bits";
-    EXPECT_EQ(r.s.BGRES, -1);
-    EXPECT_EQ(r.s.LBOTTLESIZE, 9000000000);
-    EXPECT_EQ(r.s.thr, 23);
-    EXPECT_EQ(r.s.tmin, 0) << "not an integer";
-    EXPECT_FALSE(r.s.GOODSHINE) << "not a boolean";
-    EXPECT_TRUE(r.s.DRUNKENBG && r.s.PLAYSOUND && !r.s.SHOWCLOCK);
+    // Bottles at most 5; the low 16 and 32 bits; spaces allowed; no number.
+    EXPECT_EQ(std::tuple(r.s.NUM_BOTTLES, r.s.VOLUME, r.s.BGTYPE, r.s.thr, r.s.tmin),
+              std::tuple(5, int16_t(70000 & 0xffff), 2, 23, 0));
+    EXPECT_TRUE(!r.s.GOODSHINE && r.s.DRUNKENBG) << "\"yes\" is no boolean, 1 is";
     EXPECT_EQ(r.s.BGCol.x, 0.25f);
     EXPECT_EQ(r.s.BGCol.y, 0.0f) << "out of float range";
-    EXPECT_EQ(r.s.BGCol.z, 0.0f) << "not a number";
     EXPECT_EQ(std::string(r.s.BGPath), longPath.substr(0, 16383));
     EXPECT_EQ(std::string(r.s.BottlePath), longPath.substr(0, 16383));
     EXPECT_EQ(Open()->integerForKey("MaxBottle"), 12) << "the store keeps what it said";
-
-    WriteStore("[dwTumblixSS]\nversion=1.0\nMaxBottle=-3\n");
-    Record negative;
-    Load(negative, nullptr);
-    EXPECT_EQ(negative.s.NUM_BOTTLES, 0) << "never a negative number of bottles";
-    EXPECT_STREQ(negative.s.BGPath, "") << "absent text";
-    EXPECT_STREQ(negative.s.BottlePath, "");
 }
 
 TEST_F(StoreTest, AnUnreadableStoreIsKeptAsideNeverWrittenOver) {
@@ -153,24 +126,15 @@ TEST_F(StoreTest, AnUnreadableStoreIsKeptAsideNeverWrittenOver) {
     }
     EXPECT_EQ(Contents(StorePath() + ".bad"), damaged) << "kept byte for byte";
     EXPECT_EQ(Contents(StorePath() + ".bad.1"), "not a store\n") << "the first kept stays";
-    // Something that is no file at all: moved aside without hanging on it.
-    fs::remove(StorePath());
-    ASSERT_EQ(mkfifo(StorePath().c_str(), 0600), 0);
-    Record fifo;
-    Load(fifo);
-    EXPECT_TRUE(fs::is_fifo(StorePath() + ".bad.2"));
-    EXPECT_TRUE(fs::is_regular_file(StorePath()));
-
     // With every name to keep it under taken, the store stays as it is.
     WriteStore("[dwTumblixSS\nversion=1.0\n");
-    for (int n = 3; n < 100; n++) {
+    for (int n = 2; n < 100; n++) {
         std::ofstream(StorePath() + ".bad." + std::to_string(n)) << "earlier";
     }
     Record full;
     Load(full);
     ExpectDefaults(full.s);
     auto store = Open();
-    EXPECT_TRUE(store->keptDamagedAs().empty());
     store->setBool(true, "ShowClock");
     EXPECT_FALSE(store->synchronize());
     EXPECT_NE(store->error().find("cannot be moved aside"), std::string::npos) << store->error();
@@ -188,18 +152,13 @@ TEST_F(StoreTest, WritesAreAtomicKeepWhatTheUserWroteAndReportFailures) {
     EXPECT_EQ(fs::directory_iterator(Folder())->path(), StorePath()) << "nothing else left";
     EXPECT_EQ(Open()->integerForKey("MaxBottle"), 4);
 
-    // Comments and other groups of a hand-edited store survive a write; a
-    // store that links to a file elsewhere is written there.
-    const std::string elsewhere = home / "dotfiles.ini";
-    std::ofstream(elsewhere) << "# mine\n[other]\nx=1\n[dwTumblixSS]\nversion=1.0\n";
-    fs::remove(StorePath());
-    fs::create_symlink(elsewhere, StorePath());
-    auto linked = Open();
-    linked->setInteger(2, "MaxBottle");
-    ASSERT_TRUE(linked->synchronize());
-    EXPECT_TRUE(fs::is_symlink(StorePath()));
-    EXPECT_NE(Contents(elsewhere).find("# mine\n\n[other]\nx=1\n"), std::string::npos);
-    EXPECT_NE(Contents(elsewhere).find("MaxBottle=2"), std::string::npos);
+    // Comments and other groups of a hand-edited store survive a write.
+    WriteStore("# mine\n[other]\nx=1\n[dwTumblixSS]\nversion=1.0\n");
+    auto edited = Open();
+    edited->setInteger(2, "MaxBottle");
+    ASSERT_TRUE(edited->synchronize());
+    EXPECT_NE(Contents(StorePath()).find("# mine\n\n[other]\nx=1\n"), std::string::npos);
+    EXPECT_NE(Contents(StorePath()).find("MaxBottle=2"), std::string::npos);
 
     std::ofstream(home / "file") << "x"; // a folder that cannot be made
     setenv("XDG_CONFIG_HOME", (home / "file").c_str(), 1);
@@ -209,41 +168,6 @@ TEST_F(StoreTest, WritesAreAtomicKeepWhatTheUserWroteAndReportFailures) {
     EXPECT_FALSE(blocked->error().empty());
 }
 
-TEST_F(StoreTest, TextsAndNumbersComeBackExactly) {
-    const std::string texts[] = {" /pics;with;semicolons/ ",
-                                 "line\nbreaks\r\tand tabs",
-                                 "#not a comment",
-                                 "back\\slash\\n",
-                                 "[group]=value",
-                                 "caf\xc3\xa9 ##a.brew#",
-                                 ""};
-    auto store = Open();
-    for (const std::string& t : texts) {
-        ASSERT_TRUE(store->setObject(t, t.empty() ? "empty" : std::to_string(t.size()).c_str()));
-    }
-    store->setFloat(-3.4028235e38f, "f1");
-    store->setFloat(1.17549435e-38f, "f2");
-    store->setInteger(INT64_MIN, "i1");
-    store->setInteger(INT64_MAX, "i2");
-    store->setBool(true, "b");
-    EXPECT_FALSE(store->setObject("not \xff text", "empty")) << "only UTF-8 is stored";
-    EXPECT_FALSE(store->setObject(std::string("nul\0inside", 10), "empty"));
-    ASSERT_TRUE(store->synchronize());
-
-    auto back = Open();
-    for (const std::string& t : texts) {
-        EXPECT_EQ(back->stringForKey(t.empty() ? "empty" : std::to_string(t.size()).c_str()), t);
-    }
-    EXPECT_EQ(back->floatForKey("f1"), -3.4028235e38f);
-    EXPECT_EQ(back->floatForKey("f2"), 1.17549435e-38f);
-    EXPECT_EQ(back->integerForKey("i1"), INT64_MIN);
-    EXPECT_EQ(back->integerForKey("i2"), INT64_MAX);
-    EXPECT_TRUE(back->boolForKey("b"));
-    EXPECT_FALSE(back->boolForKey("absent") || back->integerForKey("absent") ||
-                 back->floatForKey("absent") || back->stringForKey("absent"));
-    EXPECT_EQ(back->integerForKey("empty"), 0) << "a text is no number";
-}
-
 // The dialog's round: a view loads, the dialog saves every key but the
 // version in its own order, the next view sees it.
 TEST_F(StoreTest, SavingWritesEveryKeyButVersionInDialogOrder) {
@@ -251,14 +175,12 @@ TEST_F(StoreTest, SavingWritesEveryKeyButVersionInDialogOrder) {
     Load(first);
     first.s.LBOTTLESIZE = 120;
     first.s.NUM_BOTTLES = 40; // no limit on saving
-    first.s.GOODSHINE = false;
-    first.s.BGTYPE = 2;
     first.s.VOLUME = -5;
-    first.s.thr = 8;
     first.s.BGCol = VECTOR3D(0.2f, 0.4f, 0.6f);
     std::strcpy(first.s.BGPath, "/ignored/");
     fs::remove(StorePath());
-    ASSERT_TRUE(WriteSettings(*Open(), first.s, true, "/home/me/pics #1;\n", "red.brew###"));
+    ASSERT_TRUE(
+        WriteSettings(*Open(), first.s, true, " /home/me/pics #1;\\n\n\r\t[g]=v ", "red.brew###"));
     EXPECT_EQ(KeysInFile(), "MainMonitorOnly BottleSize MaxBottle GoodShine DrunkenBG BGType "
                             "BGRes BGPath PlaySound Volume ShowClock Clock12Hr ShowCountdown "
                             "CDHr CDMin BGColR BGColG BGColB BottleSelection ");
@@ -270,12 +192,9 @@ TEST_F(StoreTest, SavingWritesEveryKeyButVersionInDialogOrder) {
     EXPECT_TRUE(next.mainOnly);
     EXPECT_EQ(next.s.LBOTTLESIZE, 120);
     EXPECT_EQ(next.s.NUM_BOTTLES, 5);
-    EXPECT_FALSE(next.s.GOODSHINE);
-    EXPECT_EQ(next.s.BGTYPE, 2);
     EXPECT_EQ(next.s.VOLUME, -5);
-    EXPECT_EQ(next.s.thr, 8);
     EXPECT_EQ(next.s.BGCol.y, 0.4f);
-    EXPECT_STREQ(next.s.BGPath, "/home/me/pics #1;\n");
+    EXPECT_STREQ(next.s.BGPath, " /home/me/pics #1;\\n\n\r\t[g]=v ");
     EXPECT_STREQ(next.s.bottleSelection, "red.brew###");
     EXPECT_EQ(Open()->integerForKey("MaxBottle"), 40);
 }

