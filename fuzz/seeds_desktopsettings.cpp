@@ -8,24 +8,20 @@ int main(int argc, char** argv) {
         return seeds::Files{
             {"xfce.xml",
              seeds::Text(
-                 "\x02<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                 "<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
-                 "  <property name=\"backdrop\" type=\"empty\">\n"
-                 "    <property name=\"screen0\" type=\"empty\">\n"
-                 "      <property name=\"monitorHDMI-1\" type=\"empty\">\n"
-                 "        <property name=\"workspace0\" type=\"empty\">\n"
-                 "          <property name=\"last-image\" type=\"string\" value=\"/dev/null\"/>\n"
-                 "        </property>\n"
-                 "      </property>\n"
-                 "      <property name=\"monitor1\" type=\"empty\">\n"
-                 "        <property name=\"workspace0\" type=\"empty\">\n"
-                 "          <property name=\"last-image\" type=\"string\" "
-                 "value=\"file:///etc/hostname\"/>\n"
-                 "        </property>\n"
-                 "      </property>\n"
-                 "    </property>\n"
-                 "  </property>\n"
-                 "</channel>\n")},
+                 "\x02"
+                 R"(<?xml version="1.0" encoding="UTF-8"?>)"
+                 "\n"
+                 R"(<channel name="xfce4-desktop" version="1.0">)"
+                 R"(<property name="backdrop" type="empty">)"
+                 R"(<property name="screen0" type="empty">)"
+                 R"(<property name="monitorHDMI-1" type="empty">)"
+                 R"(<property name="workspace0" type="empty">)"
+                 R"(<property name="last-image" type="string" value="/dev/null"/>)"
+                 R"(</property></property><property name="monitor1" type="empty">)"
+                 R"(<property name="workspace0" type="empty">)"
+                 R"(<property name="last-image" type="string" value="file:///etc/hostname"/>)"
+                 R"(</property></property></property></property></channel>)"
+                 "\n")},
             {"plasma.ini",
              seeds::Text(
                  "\x11[Containments][1]\nformfactor=2\nlastScreen=0\nplugin=org.kde.panel\n\n"
