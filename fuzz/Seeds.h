@@ -1,8 +1,8 @@
 #ifndef TUMBLIX_FUZZ_SEEDS_H
 #define TUMBLIX_FUZZ_SEEDS_H
 
-// What the seed programs share: images, a model, and writing files into the
-// folder named on the command line.
+// What the seed programs share: images, lumps, a model, and writing the
+// files into the folder named on the command line.
 
 #include "brewlib/ContainerWriter.h"
 #include "brewlib/Image.h"
@@ -11,6 +11,8 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace seeds {
 
@@ -90,26 +92,27 @@ inline brew::Ms3dModel Model(int quads, bool joints = false) {
     return m;
 }
 
-inline bool Write(const std::string& folder, const std::string& name, const brew::Bytes& bytes) {
-    std::string error;
-    if (!brew::WriteFileBytes(folder + "/" + name, bytes, &error)) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return false;
-    }
-    return true;
+using Files = std::vector<std::pair<std::string, brew::Bytes>>;
+
+inline brew::Bytes Text(const std::string& text) {
+    return brew::Bytes(text.begin(), text.end());
 }
 
-inline bool Write(const std::string& folder, const std::string& name, const std::string& text) {
-    return Write(folder, name, brew::Bytes(text.begin(), text.end()));
-}
-
-// A seed program's main: `write` fills the folder named on the command line.
-inline int Main(int argc, char** argv, bool (*write)(const std::string& folder)) {
+// A seed program's main: writes the files `make` returns into the folder
+// named on the command line.
+inline int Main(int argc, char** argv, Files (*make)()) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: %s FOLDER\n", argv[0]);
         return 2;
     }
-    return write(argv[1]) ? 0 : 1;
+    for (const auto& [name, bytes] : make()) {
+        std::string error;
+        if (!brew::WriteFileBytes(std::string(argv[1]) + "/" + name, bytes, &error)) {
+            std::fprintf(stderr, "%s\n", error.c_str());
+            return 1;
+        }
+    }
+    return 0;
 }
 
 } // namespace seeds

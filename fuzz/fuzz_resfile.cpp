@@ -2,11 +2,6 @@
 #include "FuzzInput.h"
 #include "assets/ResFile.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzzinput::Init();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fuzzinput::WalkLumps<RESFILE>(data, size);
     return 0;

@@ -2,11 +2,6 @@
 #include "FuzzInput.h"
 #include "assets/TGALoader.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzzinput::Init();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ifstream s(fuzzinput::Write(data, size), std::ios::binary);
     Texture texture;

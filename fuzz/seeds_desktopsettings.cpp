@@ -4,38 +4,34 @@
 #include "Seeds.h"
 
 int main(int argc, char** argv) {
-    return seeds::Main(argc, argv, [](const std::string& folder) {
-        const char* files[][2] = {
+    return seeds::Main(argc, argv, [] {
+        return seeds::Files{
             {"xfce.xml",
-             "\x02<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-             "<channel name=\"xfce4-desktop\" version=\"1.0\">\n"
-             "  <property name=\"backdrop\" type=\"empty\">\n"
-             "    <property name=\"screen0\" type=\"empty\">\n"
-             "      <property name=\"monitorHDMI-1\" type=\"empty\">\n"
-             "        <property name=\"workspace0\" type=\"empty\">\n"
-             "          <property name=\"last-image\" type=\"string\" value=\"/dev/null\"/>\n"
-             "        </property>\n"
-             "      </property>\n"
-             "      <property name=\"monitor1\" type=\"empty\">\n"
-             "        <property name=\"workspace0\" type=\"empty\">\n"
-             "          <property name=\"last-image\" type=\"string\" "
-             "value=\"file:///etc/hostname\"/>\n"
-             "        </property>\n"
-             "      </property>\n"
-             "    </property>\n"
-             "  </property>\n"
-             "</channel>\n"},
+             seeds::Text(
+                 "\x02"
+                 R"(<?xml version="1.0" encoding="UTF-8"?>)"
+                 "\n"
+                 R"(<channel name="xfce4-desktop" version="1.0">)"
+                 R"(<property name="backdrop" type="empty">)"
+                 R"(<property name="screen0" type="empty">)"
+                 R"(<property name="monitorHDMI-1" type="empty">)"
+                 R"(<property name="workspace0" type="empty">)"
+                 R"(<property name="last-image" type="string" value="/dev/null"/>)"
+                 R"(</property></property><property name="monitor1" type="empty">)"
+                 R"(<property name="workspace0" type="empty">)"
+                 R"(<property name="last-image" type="string" value="file:///etc/hostname"/>)"
+                 R"(</property></property></property></property></channel>)"
+                 "\n")},
             {"plasma.ini",
-             "\x11[Containments][1]\nformfactor=2\nlastScreen=0\nplugin=org.kde.panel\n\n"
-             "[Containments][7]\nactivityId=A\nformfactor=0\nlastScreen=1\n"
-             "wallpaperplugin=org.kde.image\n\n"
-             "[Containments][7][Wallpaper][org.kde.image][General]\n"
-             "Image=file:///etc/hostname\n\n"
-             "[Containments][8]\nlastScreen=0\n\n"
-             "[Containments][8][Wallpaper][org.kde.image][General]\n"
-             "Image=/usr/share/wallpapers/Next/\n"},
+             seeds::Text(
+                 "\x11[Containments][1]\nformfactor=2\nlastScreen=0\nplugin=org.kde.panel\n\n"
+                 "[Containments][7]\nactivityId=A\nformfactor=0\nlastScreen=1\n"
+                 "wallpaperplugin=org.kde.image\n\n"
+                 "[Containments][7][Wallpaper][org.kde.image][General]\n"
+                 "Image=file:///etc/hostname\n\n"
+                 "[Containments][8]\nlastScreen=0\n\n"
+                 "[Containments][8][Wallpaper][org.kde.image][General]\n"
+                 "Image=/usr/share/wallpapers/Next/\n")},
         };
-        return seeds::Write(folder, files[0][0], std::string(files[0][1])) &&
-               seeds::Write(folder, files[1][0], std::string(files[1][1]));
     });
 }

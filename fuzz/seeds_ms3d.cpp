@@ -3,15 +3,15 @@
 #include "Seeds.h"
 
 int main(int argc, char** argv) {
-    return seeds::Main(argc, argv, [](const std::string& folder) {
+    return seeds::Main(argc, argv, [] {
         brew::Ms3dModel empty;
         empty.version = 3;
         brew::Ms3dModel emptyGroup = seeds::Model(4);
         emptyGroup.groups[1].triangleIndices.clear();
-        return seeds::Write(folder, "empty.ms3d", brew::EncodeMS3D(empty)) &&
-               seeds::Write(folder, "small.ms3d", brew::EncodeMS3D(seeds::Model(4))) &&
-               seeds::Write(folder, "animated.ms3d", brew::EncodeMS3D(seeds::Model(4, true))) &&
-               seeds::Write(folder, "empty-group.ms3d", brew::EncodeMS3D(emptyGroup)) &&
-               seeds::Write(folder, "large.ms3d", brew::EncodeMS3D(seeds::Model(16000, true)));
+        return seeds::Files{{"empty.ms3d", brew::EncodeMS3D(empty)},
+                            {"small.ms3d", brew::EncodeMS3D(seeds::Model(4))},
+                            {"animated.ms3d", brew::EncodeMS3D(seeds::Model(4, true))},
+                            {"empty-group.ms3d", brew::EncodeMS3D(emptyGroup)},
+                            {"large.ms3d", brew::EncodeMS3D(seeds::Model(16000, true))}};
     });
 }

@@ -3,7 +3,7 @@
 #include "Seeds.h"
 
 int main(int argc, char** argv) {
-    return seeds::Main(argc, argv, [](const std::string& folder) {
+    return seeds::Main(argc, argv, [] {
         const char* files[][2] = {
             {"defaults.ini",
              "[dwTumblixSS]\nversion=1.0\nMainMonitorOnly=false\nBottleSize=50\nMaxBottle=5\n"
@@ -18,15 +18,16 @@ int main(int argc, char** argv) {
                             "BGPath=\\s/pics;one#two\\n\\t\\\\end \nBottleSelection=##\n"},
             {"oldversion.ini", "[dwTumblixSS]\nversion=0.9\nBottleSize=80\nBottleSelection=x#\n"},
         };
-        bool ok = true;
+        seeds::Files out;
         for (const auto& file : files) {
-            ok = seeds::Write(folder, file[0], std::string(file[1])) && ok;
+            out.push_back({file[0], seeds::Text(file[1])});
         }
         // A selection of 100000 switched-off types.
         std::string large = std::string(files[0][1]) + "BottleSelection=";
         for (int i = 0; i < 100000; i++) {
             large += "type" + std::to_string(i) + ".brew#";
         }
-        return seeds::Write(folder, "large.ini", large + "#\n") && ok;
+        out.push_back({"large.ini", seeds::Text(large + "#\n")});
+        return out;
     });
 }

@@ -2,7 +2,7 @@
 #include "Seeds.h"
 
 int main(int argc, char** argv) {
-    return seeds::Main(argc, argv, [](const std::string& folder) {
+    return seeds::Main(argc, argv, [] {
         const std::vector<brew::Lump> lumps = {
             seeds::ImageLump(seeds::Picture(8, 8, 4), true, 2),
             seeds::ImageLump(seeds::Picture(6, 2, 3), false, 1),
@@ -12,11 +12,12 @@ int main(int argc, char** argv) {
         brew::Lump broken = lumps[3];
         broken.body[2] = 3; // greyscale, refused
         const brew::Lump large = seeds::ImageLump(seeds::LargePicture(), false, 1);
-        return seeds::Write(folder, "dewkin.works", brew::EncodeResourceFile(lumps)) &&
-               seeds::Write(folder, "empty.works", brew::EncodeResourceFile({})) &&
-               seeds::Write(folder, "one.works", brew::EncodeResourceFile({lumps[1]})) &&
-               seeds::Write(folder, "broken.works",
-                            brew::EncodeResourceFile({lumps[1], broken, lumps[0]})) &&
-               seeds::Write(folder, "large.works", brew::EncodeResourceFile({lumps[0], large}));
+        return seeds::Files{
+            {"dewkin.works", brew::EncodeResourceFile(lumps)},
+            {"empty.works", brew::EncodeResourceFile({})},
+            {"one.works", brew::EncodeResourceFile({lumps[1]})},
+            {"broken.works", brew::EncodeResourceFile({lumps[1], broken, lumps[0]})},
+            {"large.works", brew::EncodeResourceFile({lumps[0], large})},
+        };
     });
 }

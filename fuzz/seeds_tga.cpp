@@ -3,17 +3,15 @@
 #include "Seeds.h"
 
 int main(int argc, char** argv) {
-    return seeds::Main(argc, argv, [](const std::string& folder) {
-        bool ok = true;
+    return seeds::Main(argc, argv, [] {
+        seeds::Files files;
         for (uint32_t channels : {3u, 4u}) {
             for (bool rle : {false, true}) {
                 brew::Bytes bytes = brew::EncodeTGA(seeds::Picture(9, 5, channels), rle);
                 bytes[17] |= channels == 4 && rle ? 0x20 : 0; // rows top-down
                 const std::string name = std::to_string(channels) + (rle ? "rle" : "");
-                ok = seeds::Write(folder, name + ".tga", bytes) &&
-                     seeds::Write(folder, name + "-cut.tga",
-                                  brew::Bytes(bytes.begin(), bytes.end() - 3)) &&
-                     ok;
+                files.push_back({name + ".tga", bytes});
+                files.push_back({name + "-cut.tga", brew::Bytes(bytes.begin(), bytes.end() - 3)});
             }
         }
         // One run more than the image holds.
@@ -27,9 +25,10 @@ int main(int argc, char** argv) {
         edge[12] = edge[14] = 0;
         edge[13] = edge[15] = 0x10;
         huge[12] = huge[13] = huge[14] = huge[15] = 0xFF;
-        return seeds::Write(folder, "over.tga", over) &&
-               seeds::Write(folder, "large.tga", brew::EncodeTGA(seeds::LargePicture(), true)) &&
-               seeds::Write(folder, "edge.tga", edge) && seeds::Write(folder, "huge.tga", huge) &&
-               ok;
+        files.insert(files.end(), {{"over.tga", over},
+                                   {"large.tga", brew::EncodeTGA(seeds::LargePicture(), true)},
+                                   {"edge.tga", edge},
+                                   {"huge.tga", huge}});
+        return files;
     });
 }

@@ -29,14 +29,6 @@ class CatalogueTest : public ::testing::Test {
     ErrorLog log;
 };
 
-TEST_F(CatalogueTest, NoBottleDataAnywhere) {
-    EXPECT_FALSE(Build(tmp / "nowhere/"));
-    EXPECT_TRUE(log.Saw("No Bottle Data Found!"));
-    EXPECT_EQ(manager.numTypes, 0);
-    manager.CleanupBottleList();
-    manager.CleanupBottleList();
-}
-
 TEST_F(CatalogueTest, ValidBrewFilesOfBothFoldersInOrderWithTheirHeaders) {
     fixtures::BottleSpec spec =
         fixtures::Upright("A name of exactly forty-nine characters, no more!");
@@ -58,7 +50,6 @@ TEST_F(CatalogueTest, ValidBrewFilesOfBothFoldersInOrderWithTheirHeaders) {
     EXPECT_STREQ(manager.types[0].name, "A name of exactly forty-nine characters, no more!");
     EXPECT_EQ(manager.types[0].tag, 7);
     EXPECT_EQ(manager.types[0].flags, 6u);
-    EXPECT_FALSE(manager.types[0].loaded);
     EXPECT_STREQ(manager.types[1].folder, user.c_str());
     EXPECT_STREQ(manager.types[1].name, "Same file name, other folder");
 
@@ -114,18 +105,6 @@ TEST_F(CatalogueTest, SelectionTextSwitchesTypesOff) {
         std::sort(on.begin(), on.end());
         EXPECT_EQ(Selected(), on) << r.text.substr(0, 40);
     }
-}
-
-TEST_F(CatalogueTest, BottleFileExistsComparesDisplayNamesInTheUserFolderOnly) {
-    Bottle(first + "lager.brew", "Golden Lager");
-    Bottle(user + "whatever.brew", "Dark Stout");
-    Build(user);
-    EXPECT_TRUE(manager.BottleFileExists("Dark Stout"));
-    for (const char* absent : {"Dark Stou", "Dark Stout ", "Golden Lager", "whatever.brew"}) {
-        EXPECT_FALSE(manager.BottleFileExists(absent)) << absent;
-    }
-    std::snprintf(manager.bottlePath2, sizeof manager.bottlePath2, "%s", (tmp / "none/").c_str());
-    EXPECT_FALSE(manager.BottleFileExists("Dark Stout"));
 }
 
 } // namespace
