@@ -1,5 +1,7 @@
 #include "SaverFiles.h"
+#include "SaverProgram.h"
 #include "TempDir.h"
+#include "XorgDummyServer.h"
 #include "XvfbServer.h"
 #include "bottles/MainClass.h"
 #include "host/HostClock.h"
@@ -126,6 +128,51 @@ TEST_F(SaverHostTest, EachViewShowsTheRootOverItsOwnDisplayOrStaysBlack) {
         EXPECT_TRUE(saverfiles::Near(ScreenAt(240, 40), right)) << ScreenAt(240, 40);
         EXPECT_EQ(host.View(1).framesDrawn == 0, mainOnly);
         host.Close();
+    }
+}
+
+// The real saver on a real two-monitor server: each monitor gets its own
+// scene over its own part of the desktop, taken before any window of ours
+// covered it; with "main monitor only" the other stays black.
+TEST(TwoMonitors, EachShowsItsOwnDesktopAndBottlesOrStaysBlack) {
+    XorgDummyServer server(320, 240);
+    if (!server.ok()) {
+        GTEST_SKIP() << server.whyNot();
+    }
+    SaverProgram saver(server, kFallback);
+    const RGBA sides[2] = {{250, 160, 0, 255}, {0, 160, 250, 255}};
+    for (const bool mainOnly : {false, true}) {
+        SCOPED_TRACE(mainOnly ? "main monitor only" : "every monitor");
+        server.SetRootPicture({{0, 0, 320, 240, sides[0]}, {320, 0, 320, 240, sides[1]}});
+        saverfiles::Prefs prefs;
+        prefs.bgType = 0;
+        prefs.maxBottles = 3;
+        prefs.mainMonitorOnly = mainOnly;
+        saverfiles::WritePreferences(prefs);
+        ASSERT_TRUE(saver.Start({}));
+        // Per monitor: pixels of its own desktop, of the other's, black ones
+        // and the rest (bottles).
+        int counts[2][4] = {};
+        const bool shown = WaitFor(kPatience, [&] {
+            const std::vector<RGBA> screen = server.Pixels(server.root(), 640, 240);
+            std::fill(&counts[0][0], &counts[0][0] + 8, 0);
+            for (size_t i = 0; i < screen.size(); i++) {
+                const int m = int(i % 640) / 320;
+                counts[m][saverfiles::Near(screen[i], sides[m])       ? 0
+                          : saverfiles::Near(screen[i], sides[1 - m]) ? 1
+                          : screen[i] == kBlack                       ? 2
+                                                                      : 3]++;
+            }
+            const bool first = counts[0][0] > 61440 && counts[0][3] > 50;
+            return first && (mainOnly ? counts[1][2] == 320 * 240
+                                      : counts[1][0] > 61440 && counts[1][3] > 50);
+        });
+        EXPECT_TRUE(shown) << "own, other, black, bottles: left " << counts[0][0] << ", "
+                           << counts[0][1] << ", " << counts[0][2] << ", " << counts[0][3]
+                           << "; right " << counts[1][0] << ", " << counts[1][1] << ", "
+                           << counts[1][2] << ", " << counts[1][3] << "\n"
+                           << saver.process.Output();
+        saver.ExpectEndOnSigterm();
     }
 }
 
