@@ -8,9 +8,7 @@
 #include <ctime>
 #include <memory>
 
-// The real frame pump of a view, ticked by hand on the simulated clock: which
-// ticks draw, the time each drawn frame hands the scene, and what a resize or
-// a pause re-runs.
+// The real frame pump of a view, ticked by hand on the simulated clock.
 
 namespace {
 
@@ -136,19 +134,4 @@ TEST_F(FramePumpTest, AResizeRunsOnlyTheGLSetUpAgain) {
     const auto projection = GetMatrix(GL_PROJECTION_MATRIX);
     EXPECT_NEAR(projection[5] / projection[0], 1.5, 1e-5) << "the perspective of the new size";
     EXPECT_EQ(corner, (RGBA{0, 0, 0, 0})) << "the GL set-up clears to black";
-
-    // Without a resize the viewport is left alone.
-    glViewport(0, 0, 1, 1);
-    EXPECT_TRUE(Tick(1.0 / 32));
-    glGetIntegerv(GL_VIEWPORT, vp);
-    EXPECT_EQ(vp[2], 1);
-}
-
-TEST_F(FramePumpTest, AViewWhoseScreenIsOffStopsAtItsFirstTick) {
-    view->MainMonitorOnly = true;
-    view->screenNumber = 1;
-    view->startAnimation();
-    EXPECT_FALSE(Tick(1.0));
-    EXPECT_FALSE(view->isAnimating());
-    EXPECT_EQ(view->ssMain, nullptr) << "nothing is set up for it";
 }
