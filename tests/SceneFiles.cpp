@@ -122,19 +122,15 @@ void SceneFixture::SetUp() {
     scenefiles::WriteResources(resources);
     scenefiles::WriteBottles(bottles, 2);
     // A first run's settings, without sound.
-    settings.PLAYSOUND = false;
     settings.NUM_BOTTLES = 5;
     settings.LBOTTLESIZE = 50;
     settings.GOODSHINE = settings.DRUNKENBG = settings.SHOWCLOCK = true;
-    settings.CLOCK12HRMODE = settings.SHOWCOUNTDOWN = false;
     settings.thr = 17;
     settings.tmin = 30;
     settings.BGCol = VECTOR3D(1.0f, 1.0f, 1.0f);
     std::snprintf(settings.BottlePath, SETTINGS_PATH_SIZE, "%s/", bottles.c_str());
-    settings.BottlePath2[0] = '\0';
     settings.BGTYPE = BG_COLOUR;
     settings.BGRES = 1;
-    settings.VOLUME = 100;
     // The GL state the host sets before the scene is set up.
     glShadeModel(GL_SMOOTH);
     glClearColor(0, 0, 0, 0);

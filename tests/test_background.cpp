@@ -66,20 +66,16 @@ TEST(Wobble, SpringsPushNearNeighboursAwayPullFarOnesInAndNeverMoveTheBorder) {
     EXPECT_FLOAT_EQ(moved.x, 84.0f + moved.vx) << "positions move by the new velocity";
     EXPECT_FLOAT_EQ(near.x, 96.0f + near.vx);
 
-    // However hard they are pulled, borders stay, collecting velocity.
+    // However hard they are pulled, borders stay.
     for (int i = 1; i < WOBBLE_COLUMNS - 1; i++)
         for (int j = 1; j < WOBBLE_ROWS - 1; j++)
             mesh.nodes[i][j].x += (i + j) % 2 ? 6.0f : -6.0f;
     for (int s = 0; s < 2000; s++)
         mesh.RelaxWobble(kStep);
-    float collected = 0.0f;
     for (int i = 0; i < WOBBLE_COLUMNS; i++)
         for (int j = 0; j < WOBBLE_ROWS; j++)
-            if (IsBorder(i, j)) {
+            if (IsBorder(i, j))
                 EXPECT_TRUE(mesh.nodes[i][j].x == 16.0f * i && mesh.nodes[i][j].y == 16.0f * j);
-                collected += std::fabs(mesh.nodes[i][j].vx);
-            }
-    EXPECT_GT(collected, 0.0f);
 }
 
 // Drawing, in the underlay's flat projection.

@@ -163,26 +163,3 @@ TEST_F(MotionTest, TheTurnComesFromTheAnglesBeforeTheStep) {
     EXPECT_TRUE(Same(b.top, MatrixPointMultiply(before, VECTOR3D(0, 4, 0))));
     EXPECT_TRUE(Same(b.bottom, MatrixPointMultiply(before, VECTOR3D(0, -4, 0))));
 }
-
-TEST_F(MotionTest, EachTriangleKeepsItsOwnCentreThroughEverySort) {
-    // Turns that reorder the triangles frame after frame: every entry must
-    // hold the turned centre of the triangle it names, sorted far to near.
-    ONEBOTTLE b = Bottle(VECTOR3D(0, 0, -100), VECTOR3D(0, 0, 0));
-    for (const VECTOR3D& angle : {VECTOR3D(0, 0, 0), VECTOR3D(0, 180, 0), VECTOR3D(0, 90, 0),
-                                  VECTOR3D(90, 0, 0), VECTOR3D(0, 270, 45)}) {
-        const MATRIX m = MatrixFromAngle(angle);
-        b.Rotate(m);
-        bool seen[3] = {false, false, false};
-        for (int i = 0; i < 3; i++) {
-            const TRIMID& e = b.mids[i];
-            ASSERT_TRUE(e.tri >= 0 && e.tri < 3);
-            seen[e.tri] = true;
-            EXPECT_TRUE(Same(e.mid, MatrixPointMultiply(m, type.triCentres[e.tri])))
-                << "entry " << i << " at angle y " << angle.y;
-            if (i > 0) {
-                EXPECT_LE(b.mids[i - 1].mid.z, e.mid.z) << "far to near";
-            }
-        }
-        EXPECT_TRUE(seen[0] && seen[1] && seen[2]);
-    }
-}

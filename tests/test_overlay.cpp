@@ -60,6 +60,12 @@ TEST_F(Overlay, TheMessageScreenComesAfterAMinuteAndHoldsForTwenty) {
     EXPECT_NEAR(ReadPixel(5, 5).r, 255 * (1 - scene.messageAlpha), 3);
 }
 
+TEST_F(Overlay, ThePreviewHasNoOverlay) {
+    ASSERT_TRUE(SetUpScene(true));
+    Run(100.0);
+    EXPECT_EQ(CountPixelsNot(kWhite), 0) << "no veil, no message, no banner";
+}
+
 TEST_F(Overlay, TheBannerAlternatesEdgesWithRandomSidesAndMessages) {
     ASSERT_TRUE(SetUpScene());
     std::srand(11);

@@ -95,16 +95,12 @@ TEST_F(SceneTest, ABrokenContainerStopsSetupBeforeTheLights) {
 
 TEST_F(SceneTest, UpdateTakesAtMostOneWobbleStepAFrameAndOnlyBelowZero) {
     ASSERT_TRUE(SetUpScene());
-    for (int f = 0; f < 20; f++)
-        scene.Update(0.05);
-    scene.Cleanup();
-    ASSERT_TRUE(SetUpScene());
     BACKGROUND reference;
     reference.InitWobble();
     auto same = [&]() {
         return std::memcmp(scene.background->nodes, reference.nodes, sizeof reference.nodes) == 0;
     };
-    EXPECT_TRUE(same()) << "a new set-up starts the mesh again";
+    ASSERT_TRUE(same());
     scene.wobbleTimer = 0.0f; // as a fresh driver starts
     const double step = 0.03333333507180214;
 
