@@ -8,25 +8,16 @@ namespace {
 
 class FrustumTest : public GLFixture {
   protected:
-    void Extract(double aspect) {
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        gluPerspective(45.0, aspect, 1.0, 250.0);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        frustum.ExtractFrustumFaster();
-    }
-    float Distance(int plane, VECTOR3D p) const {
-        const float* q = frustum.planes[plane];
-        return q[0] * p.x + q[1] * p.y + q[2] * p.z + q[3];
-    }
     FRUSTUM frustum;
 };
 
 } // namespace
 
 TEST_F(FrustumTest, TheHighestPlaneWithinTheRadiusWins) {
-    Extract(4.0 / 3.0);
+    glMatrixMode(GL_PROJECTION);
+    gluPerspective(45.0, 4.0 / 3.0, 1.0, 250.0);
+    glMatrixMode(GL_MODELVIEW);
+    frustum.ExtractFrustumFaster();
     struct Row {
         VECTOR3D point;
         float radius;
@@ -50,7 +41,8 @@ TEST_F(FrustumTest, TheHighestPlaneWithinTheRadiusWins) {
     // 1 unit inside the right wall: within a radius of 1, not of a hair less.
     const float inside = 1.0f / std::fabs(frustum.planes[FRUSTUM::RIGHT][0]);
     const VECTOR3D p(float(50 * std::tan(22.5 * M_PI / 180) * 4 / 3) - inside, 0, -50);
-    const float d = Distance(FRUSTUM::RIGHT, p);
+    const float* q = frustum.planes[FRUSTUM::RIGHT];
+    const float d = q[0] * p.x + q[1] * p.y + q[2] * p.z + q[3];
     ASSERT_NEAR(d, 1.0f, 1e-3);
     EXPECT_EQ(frustum.CheckFrustumHit(p, d - 0.01f), -1);
     EXPECT_EQ(frustum.CheckFrustumHit(p, d), FRUSTUM::RIGHT);

@@ -6,7 +6,6 @@
 #include "scene/Background.h"
 #include "scene/Text.h"
 
-#include <GL/gl.h>
 #include <cstring>
 #include <vector>
 

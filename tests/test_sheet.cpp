@@ -1,13 +1,10 @@
-#include "GLFixture.h"
 #include "SaverFiles.h"
 #include "SceneFiles.h"
-#include "TempDir.h"
 #include "bottles/MainClass.h"
 #include "host/SettingsIO.h"
 #include "host/SheetController.h"
 #include "host/TumblixView.h"
 #include "host/platform/PreferenceStore.h"
-#include "scene/SSMain.h"
 
 #include <cstring>
 #include <filesystem>
@@ -195,7 +192,8 @@ TEST_F(SheetTest, FillsTheControlsFromTheRecordAndListsTheCatalogue) {
 }
 
 TEST_F(SheetTest, OutOfRangeValuesAreShownClampedAndSavedAsShown) {
-    Open(2, "[dwTumblixSS]\nversion=1.0\nBottleSize=500\nMaxBottle=-4\nVolume=300\nCDHr=30\n"
+    Open(2, "[dwTumblixSS]\nversion=1.0\nBottleSize=500\nMaxBottle=-4\nVolume="
+            "300\nCDHr=30\n"
             "CDMin=-5\nBGType=7\nBGRes=9\nBGColR=2.5\nBGColG=-1\nBGColB=0.5\n");
     EXPECT_EQ(sheet.cdHrTxt.value, "23");
     EXPECT_EQ(sheet.bgType.selected, 3);
@@ -211,30 +209,6 @@ TEST_F(SheetTest, OutOfRangeValuesAreShownClampedAndSavedAsShown) {
     EXPECT_EQ(store->floatForKey("BGColG"), 0.0f);
     EXPECT_EQ(view->mySettings.LBOTTLESIZE, 200);
     EXPECT_EQ(ended, 1);
-}
-
-TEST_F(SheetTest, ControlsAreEnabledByTheValuesTheyDependOn) {
-    Open(1);
-    struct Expected {
-        bool path, res, colour, sway;
-    };
-    const Expected byKind[] = {{false, true, false, true},
-                               {false, false, false, true},
-                               {true, false, false, true},
-                               {false, false, true, false}};
-    for (int kind = 0; kind < 4; kind++) {
-        sheet.bgType.selectItemAtIndex(kind);
-        controller->configureSheet_update();
-        const Expected got{sheet.bgPath.enabled, sheet.bgRes.enabled, sheet.colour.enabled,
-                           sheet.drunkenBG.enabled};
-        EXPECT_TRUE(std::memcmp(&got, &byKind[kind], sizeof got) == 0) << "kind " << kind;
-    }
-
-    // The stored countdown is on; switched off, its controls are too.
-    EXPECT_TRUE(sheet.cdHr.enabled);
-    sheet.showCountdown.value = 0;
-    controller->configureSheet_updatestates();
-    EXPECT_FALSE(sheet.cdHr.enabled);
 }
 
 TEST_F(SheetTest, UnselectedRowsAreStoredByFileNameInCatalogueOrder) {

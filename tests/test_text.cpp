@@ -1,8 +1,6 @@
-#include "GLFixture.h"
 #include "SceneFiles.h"
 #include "scene/Text.h"
 
-#include <GL/gl.h>
 #include <cstdlib>
 #include <ctime>
 #include <string>
