@@ -26,11 +26,11 @@ void GLFixture::SetUp() {
     }
     ASSERT_TRUE(window.Open("tumblix test", viewWidth, viewHeight, false))
         << "no OpenGL context on the offscreen driver: " << window.error();
-    const GLubyte* version = glGetString(GL_VERSION);
-    ASSERT_NE(version, nullptr) << "the context answers no GL_VERSION";
+    ASSERT_NE(glGetString(GL_VERSION), nullptr) << "the context answers no GL_VERSION";
     glViewport(0, 0, viewWidth, viewHeight);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glReadBuffer(GL_BACK);
 }
 
 void GLFixture::TearDown() {
@@ -41,30 +41,10 @@ void GLFixture::TearDown() {
     window.Close();
 }
 
-RGBA GLFixture::ReadPixel(int x, int y) const {
-    RGBA c;
-    glReadBuffer(GL_BACK);
-    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &c);
-    return c;
-}
-
 std::vector<RGBA> GLFixture::ReadPixels() const {
     std::vector<RGBA> pixels(static_cast<size_t>(viewWidth) * viewHeight);
-    glReadBuffer(GL_BACK);
     glReadPixels(0, 0, viewWidth, viewHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     return pixels;
-}
-
-std::array<float, 16> GLFixture::GetMatrix(GLenum which) const {
-    std::array<float, 16> m{};
-    glGetFloatv(which, m.data());
-    return m;
-}
-
-GLint GLFixture::GetInteger(GLenum which) const {
-    GLint v = 0;
-    glGetIntegerv(which, &v);
-    return v;
 }
 
 int GLFixture::CountPixelsNot(RGBA background, int tolerance) const {

@@ -29,10 +29,22 @@ class GLFixture : public ::testing::Test {
     void TearDown() override;
 
     // Pixels of the back buffer; (0, 0) is the bottom-left corner as in OpenGL.
-    RGBA ReadPixel(int x, int y) const;
+    RGBA ReadPixel(int x, int y) const {
+        RGBA c;
+        glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, &c);
+        return c;
+    }
     std::vector<RGBA> ReadPixels() const; // viewWidth * viewHeight, bottom row first
-    std::array<float, 16> GetMatrix(GLenum which) const;
-    GLint GetInteger(GLenum which) const;
+    std::array<float, 16> GetMatrix(GLenum which) const {
+        std::array<float, 16> m{};
+        glGetFloatv(which, m.data());
+        return m;
+    }
+    GLint GetInteger(GLenum which) const {
+        GLint v = 0;
+        glGetIntegerv(which, &v);
+        return v;
+    }
     // Count of pixels whose colour differs from `background` by more than tolerance.
     int CountPixelsNot(RGBA background, int tolerance = 0) const;
     // A cleared frame with the state the scene leaves for the bottles: depth

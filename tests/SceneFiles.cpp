@@ -3,8 +3,7 @@
 #include "BottleFiles.h"
 #include "assets/Texture.h"
 #include "brewlib/TgaWriter.h"
-#include "scene/SSMain.h"
-#include "scene/Settings.h"
+#include "scene/Text.h"
 
 #include <GL/glu.h>
 #include <cmath>
@@ -42,18 +41,6 @@ brew::Image Strip(uint32_t w, RGBA colour, uint32_t wordEvery) {
     return image;
 }
 
-brew::Image Shine() {
-    brew::Image image(64, 64, 3);
-    for (uint32_t y = 0; y < 64; y++) {
-        for (uint32_t x = 0; x < 64; x++) {
-            const double d = std::hypot(x - 24.0, y - 24.0) / 40.0;
-            const uint8_t v = uint8_t(255 * std::fmax(0.0, 1.0 - d));
-            Fill(image, x, y, 1, 1, v, v, v);
-        }
-    }
-    return image;
-}
-
 brew::Lump TgaLump(const brew::Image& image, uint32_t alphaMode) {
     brew::Lump lump;
     lump.body = brew::EncodeTGA(image, false);
@@ -62,14 +49,16 @@ brew::Lump TgaLump(const brew::Image& image, uint32_t alphaMode) {
     return lump;
 }
 
-} // namespace
-
+// The font: 16 by 8 cells of 16 by 16 texels, every printable character a
+// white block of 12 by 12 texels in the middle of its cell.
 brew::Image FontImage() {
     brew::Image image(256, 128, 3);
     for (int g = 1; g < 96; g++)
         Fill(image, uint32_t(g % 16) * 16 + 2, uint32_t(g / 16) * 16 + 2, 12, 12, 255, 255, 255);
     return image;
 }
+
+} // namespace
 
 std::vector<brew::Lump> ResourceLumps() {
     std::vector<brew::Lump> lumps;
@@ -80,7 +69,7 @@ std::vector<brew::Lump> ResourceLumps() {
     for (const RGBA& colour : kMessage) {
         lumps.push_back(TgaLump(Strip(512, colour, 64), ALPHA_OPAQUE));
     }
-    lumps.push_back(TgaLump(Shine(), ALPHA_BRIGHTNESS));
+    lumps.push_back(TgaLump(fixtures::Solid(64, 64, 128, 128, 128), ALPHA_BRIGHTNESS));
     return lumps;
 }
 
@@ -100,25 +89,6 @@ void WriteBottles(const std::string& folder, int n) {
         fixtures::Write(folder + "/bottle" + std::to_string(k) + ".brew",
                         fixtures::Upright("Bottle " + std::to_string(k)));
     }
-}
-
-void DefaultSettings(SETTINGS& settings, const std::string& bottleFolder, int bgType) {
-    settings.PLAYSOUND = false;
-    settings.NUM_BOTTLES = 5;
-    settings.LBOTTLESIZE = 50;
-    settings.GOODSHINE = true;
-    settings.DRUNKENBG = true;
-    settings.SHOWCLOCK = true;
-    settings.CLOCK12HRMODE = false;
-    settings.SHOWCOUNTDOWN = false;
-    settings.thr = 17;
-    settings.tmin = 30;
-    settings.BGCol = VECTOR3D(1.0f, 1.0f, 1.0f);
-    std::snprintf(settings.BottlePath, SETTINGS_PATH_SIZE, "%s/", bottleFolder.c_str());
-    settings.BottlePath2[0] = '\0';
-    settings.BGTYPE = bgType;
-    settings.BGRES = 1;
-    settings.VOLUME = 100;
 }
 
 GLuint MakePicture(const brew::Image& image, int alphaMode) {
@@ -141,32 +111,59 @@ GLuint MakePicture(const brew::Image& image, int alphaMode) {
     return name;
 }
 
-void InitGL(int width, int height) {
-    glViewport(0, 0, width, height);
+} // namespace scenefiles
+
+void SceneFixture::SetUp() {
+    GLFixture::SetUp();
+    if (HasFatalFailure())
+        return;
+    resources = tmp.Subdir("res") + "/";
+    bottles = tmp.Subdir("bottles");
+    scenefiles::WriteResources(resources);
+    scenefiles::WriteBottles(bottles, 2);
+    // A first run's settings, without sound.
+    settings.NUM_BOTTLES = 5;
+    settings.LBOTTLESIZE = 50;
+    settings.GOODSHINE = settings.DRUNKENBG = settings.SHOWCLOCK = true;
+    settings.thr = 17;
+    settings.tmin = 30;
+    settings.BGCol = VECTOR3D(1.0f, 1.0f, 1.0f);
+    std::snprintf(settings.BottlePath, SETTINGS_PATH_SIZE, "%s/", bottles.c_str());
+    settings.BGTYPE = BG_COLOUR;
+    settings.BGRES = 1;
+    // The GL state the host sets before the scene is set up.
     glShadeModel(GL_SMOOTH);
     glClearColor(0, 0, 0, 0);
-    glClearDepth(1.0);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, double(float(width) / float(height)), 1.0, 250.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
 }
 
-void PumpFrame(SSMAIN& scene, SETTINGS& settings, double dt) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    scene.Update(dt);
-    scene.DoUnderlay(&settings);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(45.0, double(float(scene.width) / float(scene.height)), 1.0, 250.0);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    scene.Draw();
+void SceneFixture::TearDown() {
+    if (window.IsOpen())
+        scene.Cleanup();
+    delete[] settings.bottleSelection;
+    settings.bottleSelection = nullptr;
+    SetWallClock(nullptr);
+    GLFixture::TearDown();
 }
 
-} // namespace scenefiles
+bool SceneFixture::SetUpScene(bool preview) {
+    return scene.Setup(preview, viewWidth, viewHeight, &settings, resources.c_str());
+}
+
+void SceneFixture::Run(double seconds, double dt) {
+    for (long f = std::lround(seconds / dt); f > 0; f--) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        scene.Update(dt);
+        scene.DoUnderlay(&settings);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        gluPerspective(45.0, double(float(scene.width) / float(scene.height)), 1.0, 250.0);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        scene.Draw();
+        elapsed += dt;
+    }
+}

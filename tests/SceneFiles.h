@@ -1,19 +1,20 @@
 #ifndef TUMBLIX_TESTS_SCENEFILES_H
 #define TUMBLIX_TESTS_SCENEFILES_H
 
+#include "ErrorLog.h"
 #include "GLFixture.h"
+#include "TempDir.h"
 #include "brewlib/ContainerWriter.h"
 #include "brewlib/Image.h"
+#include "scene/SSMain.h"
+#include "scene/Settings.h"
 
 #include <GL/gl.h>
 #include <string>
 #include <vector>
 
-class SSMAIN;
-struct SETTINGS;
-
 // A resource container and bottle folders for scene tests, written with the
-// real writers.
+// real writers, and a scene driver over them.
 namespace scenefiles {
 
 // The plain colours of the drawn scene pictures. The bottom quarter (image
@@ -21,11 +22,6 @@ namespace scenefiles {
 // carries lighter "lettering".
 extern const RGBA kLogo;
 extern const RGBA kMessage[4]; // lumps 4 to 7
-
-// The font: 16 by 8 cells of 16 by 16 texels, white glyphs on black (alpha
-// from brightness). Every printable character is a solid block of 12 by 12
-// texels in the middle of its cell; the space is empty.
-brew::Image FontImage();
 
 // The nine lumps of a usable container: font, logo, two spare pictures, four
 // messages, shine map.
@@ -35,21 +31,33 @@ void WriteResources(const std::string& folder); // folder/dewkin.works
 // n small bottle types, folder/bottle<k>.brew.
 void WriteBottles(const std::string& folder, int n);
 
-// Settings as a first run leaves them, with bottles from bottleFolder, no
-// sound and the given background kind.
-void DefaultSettings(SETTINGS& settings, const std::string& bottleFolder, int bgType);
-
 // A texture of the image (top row at the top), as the host hands the
 // background picture over; alphaMode as BuildTexture takes it.
 GLuint MakePicture(const brew::Image& image, int alphaMode = 0);
 
-// The GL state the host sets before the scene is set up (and after a resize).
-void InitGL(int width, int height);
-
-// One drawn frame as the host's frame pump runs it: clear, Update,
-// DoUnderlay, the perspective projection, Draw.
-void PumpFrame(SSMAIN& scene, SETTINGS& settings, double dt);
-
 } // namespace scenefiles
+
+// A scene driver on a real GL context, with a resource folder holding the
+// test container and a bottle folder with two small types. The settings are
+// a first run's with a colour background and no sound.
+class SceneFixture : public GLFixture {
+  protected:
+    explicit SceneFixture(int width = 128, int height = 128) : GLFixture(width, height) {}
+    void SetUp() override;
+    void TearDown() override;
+    bool SetUpScene(bool preview = false);
+    // Frames of dt seconds each as the host's frame pump draws them (clear,
+    // Update, DoUnderlay, the perspective projection, Draw) until `seconds`
+    // more have passed.
+    void Run(double seconds, double dt = 1.0 / 35.0);
+
+    TempDir tmp;
+    std::string resources; // ends in "/"
+    std::string bottles;
+    SETTINGS settings;
+    SSMAIN scene;
+    ErrorLog log;
+    double elapsed = 0.0; // seconds run so far
+};
 
 #endif

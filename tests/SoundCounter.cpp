@@ -10,6 +10,9 @@ namespace {
 SoundCounter* current = nullptr;
 
 // Sounds are 1-based indices into `loaded`, disguised as pointers.
+int Index(void* sound) {
+    return static_cast<int>(reinterpret_cast<uintptr_t>(sound)) - 1;
+}
 void* Load(const char* file) {
     if (std::find(current->missing.begin(), current->missing.end(), file) != current->missing.end())
         return nullptr;
@@ -17,23 +20,11 @@ void* Load(const char* file) {
     current->levels.push_back(-1.0f);
     return reinterpret_cast<void*>(static_cast<uintptr_t>(current->loaded.size()));
 }
-int Index(void* sound) {
-    return static_cast<int>(reinterpret_cast<uintptr_t>(sound)) - 1;
-}
-void SetVolume(void* sound, float level) {
-    current->levels[Index(sound)] = level;
-}
-void Play(void* sound) {
-    current->played.push_back(Index(sound));
-}
-void Stop(void*) {
-    current->stopped++;
-}
-void Release(void*) {
-    current->released++;
-}
 
-const SoundBackend backend = {Load, SetVolume, Play, Stop, Release};
+const SoundBackend backend = {
+    Load, [](void* sound, float level) { current->levels[Index(sound)] = level; },
+    [](void* sound) { current->played.push_back(Index(sound)); }, [](void*) { current->stopped++; },
+    [](void*) { current->released++; }};
 
 } // namespace
 

@@ -66,30 +66,16 @@ TEST(Wobble, SpringsPushNearNeighboursAwayPullFarOnesInAndNeverMoveTheBorder) {
     EXPECT_FLOAT_EQ(moved.x, 84.0f + moved.vx) << "positions move by the new velocity";
     EXPECT_FLOAT_EQ(near.x, 96.0f + near.vx);
 
-    // A zero step keeps the velocities and still moves the free nodes by them.
-    const BACKGROUND before = mesh;
-    mesh.RelaxWobble(0.0);
-    for (int i = 0; i < WOBBLE_COLUMNS; i++)
-        for (int j = 0; j < WOBBLE_ROWS; j++) {
-            const WOBBLENODE &a = before.nodes[i][j], &b = mesh.nodes[i][j];
-            EXPECT_TRUE(b.vx == a.vx && b.vy == a.vy);
-            EXPECT_EQ(b.x, IsBorder(i, j) ? a.x : a.x + a.vx);
-        }
-
-    // However hard they are pulled, borders stay, collecting velocity.
+    // However hard they are pulled, borders stay.
     for (int i = 1; i < WOBBLE_COLUMNS - 1; i++)
         for (int j = 1; j < WOBBLE_ROWS - 1; j++)
             mesh.nodes[i][j].x += (i + j) % 2 ? 6.0f : -6.0f;
     for (int s = 0; s < 2000; s++)
         mesh.RelaxWobble(kStep);
-    float collected = 0.0f;
     for (int i = 0; i < WOBBLE_COLUMNS; i++)
         for (int j = 0; j < WOBBLE_ROWS; j++)
-            if (IsBorder(i, j)) {
+            if (IsBorder(i, j))
                 EXPECT_TRUE(mesh.nodes[i][j].x == 16.0f * i && mesh.nodes[i][j].y == 16.0f * j);
-                collected += std::fabs(mesh.nodes[i][j].vx);
-            }
-    EXPECT_GT(collected, 0.0f);
 }
 
 // Drawing, in the underlay's flat projection.
@@ -145,25 +131,13 @@ TEST_F(BackgroundDraw, ThePictureCoversTheViewTopUpAndSwaysOnTheNudgedMesh) {
     EXPECT_GT(ReadPixel(10, 10).g, 190);
     EXPECT_LT(ReadPixel(10, viewHeight - 10).g, 60);
     EXPECT_GT(ReadPixel(viewWidth - 10, 10).r, 190);
+    EXPECT_GT(ReadPixel(viewWidth - 10, viewHeight - 10).r, 190);
     GLint mode = 0;
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &mode);
     EXPECT_EQ(mode, GL_MODULATE);
     GLfloat colour[4];
     glGetFloatv(GL_CURRENT_COLOR, colour);
     EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);
-
-    // The same picture through the default modulate mode under white, as
-    // every other textured quad of the scene is drawn: the same pixels.
-    glClear(GL_COLOR_BUFFER_BIT);
-    glBindTexture(GL_TEXTURE_2D, picture);
-    glBegin(GL_POLYGON);
-    const float corners[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
-    for (const auto& c : corners) {
-        glTexCoord2f(c[0], c[1]);
-        glVertex3f(c[0] * float(viewWidth), c[1] * float(viewHeight), 0);
-    }
-    glEnd();
-    EXPECT_EQ(Differences(flat, ReadPixels(), 0), 0);
 
     const auto before = GetMatrix(GL_MODELVIEW_MATRIX);
     const std::vector<RGBA> swaying = Frame(true);

@@ -8,10 +8,6 @@
 #include <string>
 #include <vector>
 
-// What bottles look like on screen: their place and turn, the order of the
-// label, glass and shine passes, glass blended back to front between bottles
-// and within one frame after frame, and labels with their top up.
-
 namespace {
 
 // Quads of {width, height, z, group, x of the centre}, facing +z.

@@ -1,9 +1,6 @@
-#include "GLFixture.h"
 #include "SceneFiles.h"
-#include "SceneFixture.h"
 #include "scene/Text.h"
 
-#include <GL/gl.h>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -18,9 +15,6 @@ const bool zoneSet = [] {
 }();
 
 time_t fakeNow = 0;
-time_t FakeClock() {
-    return fakeNow;
-}
 
 // Sets the simulated local time of day (on 14 March 2024).
 void At(int hour, int minute, int second) {
@@ -32,7 +26,7 @@ void At(int hour, int minute, int second) {
     t.tm_min = minute;
     t.tm_sec = second;
     fakeNow = mktime(&t);
-    SetWallClock(FakeClock);
+    SetWallClock([] { return fakeNow; });
 }
 
 std::string ClockText(bool twelveHour) {
@@ -100,105 +94,6 @@ TEST_F(TextTimes, CountDownSpellsOutTheTimeLeftToday) {
             EXPECT_LT(CountDownText(hour, minute, 0).size(), size_t(TEXT_LINE_SIZE));
 }
 
-// The string drawer, one unit per pixel.
-class DrawStringTest : public GLFixture {
-  protected:
-    DrawStringTest() : GLFixture(256, 64) {}
-    void SetUp() override {
-        GLFixture::SetUp();
-        glMatrixMode(GL_PROJECTION);
-        glOrtho(0, viewWidth, 0, viewHeight, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glEnable(GL_TEXTURE_2D);
-        glClearColor(0, 0, 0, 1);
-        SetupText();
-        font = scenefiles::MakePicture(scenefiles::FontImage(), 2);
-    }
-    void TearDown() override {
-        glDeleteTextures(1, &font);
-        GLFixture::TearDown();
-    }
-    void DrawAtCentre(const char* text, float size, float alpha = 1.0f, GLuint texture = 0) {
-        glClear(GL_COLOR_BUFFER_BIT);
-        glPushMatrix();
-        glTranslatef(128, 32, 0);
-        DrawString(text, size, alpha, texture != 0 ? texture : font);
-        glPopMatrix();
-    }
-    // First lit column of each run of lit columns.
-    std::vector<int> RunStarts() const {
-        std::vector<int> starts;
-        bool inRun = false;
-        for (int x = 0; x < viewWidth; x++) {
-            bool lit = false;
-            for (int y = 0; y < viewHeight && !lit; y++)
-                lit = ReadPixel(x, y).r > 128;
-            if (lit && !inRun)
-                starts.push_back(x);
-            inRun = lit;
-        }
-        return starts;
-    }
-
-    GLuint font = 0;
-};
-
-TEST_F(DrawStringTest, GlyphsStepByThreeQuartersAndSpacesOnlyAdvance) {
-    // Blocks fill texels 2 to 13 of each 16-texel cell.
-    DrawAtCentre("X X", 16.0f);
-    // The line starts at 128 - 0.375 * 5 * 16; each glyph 0.75 * 16 further.
-    EXPECT_EQ(RunStarts(), (std::vector<int>{128 - 30 + 12 + 2, 128 - 30 + 36 + 2}));
-    EXPECT_GT(ReadPixel(118, 27).r, 200) << "centred vertically on the origin";
-    EXPECT_GT(ReadPixel(118, 37).r, 200);
-    EXPECT_LT(ReadPixel(118, 22).r, 50);
-    EXPECT_LT(ReadPixel(118, 42).r, 50);
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    GLfloat colour[4];
-    glGetFloatv(GL_CURRENT_COLOR, colour);
-    EXPECT_EQ(colour[0] + colour[1] + colour[2] + colour[3], 4.0f);
-
-    // A character without a glyph advances like a space.
-    const std::vector<RGBA> spaced = ReadPixels();
-    for (const char* text : {"X\x80X", "X\x01X"}) {
-        DrawAtCentre(text, 16.0f);
-        EXPECT_EQ(ReadPixels(), spaced);
-    }
-
-    // Opacity is blended; nothing is drawn at 0 or for no text, whose
-    // origin is still moved.
-    DrawAtCentre("X", 32.0f, 0.5f);
-    EXPECT_NEAR(ReadPixel(132, 32).r, 128, 3);
-    DrawAtCentre("X", 32.0f, 0.0f);
-    EXPECT_EQ(CountPixelsNot({0, 0, 0, 255}), 0);
-    DrawString("", 20.0f, 1.0f, font);
-    EXPECT_FLOAT_EQ(GetMatrix(GL_MODELVIEW_MATRIX)[12], -15.0f);
-    EXPECT_EQ(CountPixelsNot({0, 0, 0, 255}), 0);
-}
-
-TEST_F(DrawStringTest, EachCharacterSamplesItsOwnCellRowsFromTheTop) {
-    brew::Image cells(256, 128, 3);
-    for (uint32_t y = 0; y < 128; y++)
-        for (uint32_t x = 0; x < 256; x++) {
-            uint8_t* p = cells.At(x, y);
-            p[0] = uint8_t(40 + (x / 16) * 13);
-            p[1] = uint8_t(40 + (y / 16) * 25);
-            p[2] = 255;
-        }
-    const GLuint coloured = scenefiles::MakePicture(cells, 0);
-    struct Case {
-        const char* text;
-        int column, row;
-    } cases[] = {{"!", 1, 0}, {"A", 1, 2}, {"0", 0, 1}, {"~", 14, 5}, {"\x7f", 15, 5}};
-    for (const Case& c : cases) {
-        DrawAtCentre(c.text, 32.0f, 1.0f, coloured);
-        // One glyph: its cell runs from 128 - 12 to 128 + 20, across 24 to 40.
-        const RGBA p = ReadPixel(132, 32);
-        EXPECT_NEAR(p.r, 40 + c.column * 13, 2) << c.text;
-        EXPECT_NEAR(p.g, 40 + c.row * 25, 2) << c.text;
-    }
-    glDeleteTextures(1, &coloured);
-}
-
 // The clock and countdown lines of a running scene.
 class UnderlayText : public SceneFixture {
   protected:
@@ -230,9 +125,14 @@ class UnderlayText : public SceneFixture {
     }
 };
 
-TEST_F(UnderlayText, TheClockAloneFadesInAfterTenSecondsAndStays) {
+TEST_F(UnderlayText, TheClockFadesInAfterTenSecondsThenTakesTurnsWithTheCountdown) {
+    settings.SHOWCOUNTDOWN = true;
+    settings.thr = 22;
+    settings.tmin = 0;
     ASSERT_TRUE(SetUpScene());
-    Run(9.9);
+    Run(1.0 / 35.0);
+    EXPECT_EQ(scene.countdownAlpha, 0.0f) << "the countdown starts hidden behind the clock";
+    Run(9.9 - elapsed);
     EXPECT_LT(scene.clockAlpha, 0.0f);
     EXPECT_EQ(Lit(), 0);
     Run(3.2);
@@ -248,18 +148,7 @@ TEST_F(UnderlayText, TheClockAloneFadesInAfterTenSecondsAndStays) {
     const double cell = 100.0 * viewWidth / 1024.0;
     EXPECT_NEAR(midX, viewWidth / 2.0 + 0.125 * cell, cell * 0.3);
     EXPECT_NEAR(midY, viewHeight / 2.0, 3);
-    Run(30.0);
-    EXPECT_FALSE(scene.countdownPhase) << "without the countdown the clock stays in front";
-    EXPECT_GE(scene.clockAlpha, 0.9f);
-}
 
-TEST_F(UnderlayText, ClockAndCountdownTakeTurns) {
-    settings.SHOWCOUNTDOWN = true;
-    settings.thr = 22;
-    settings.tmin = 0;
-    ASSERT_TRUE(SetUpScene());
-    Run(1.0 / 35.0);
-    EXPECT_EQ(scene.countdownAlpha, 0.0f) << "the countdown starts hidden behind the clock";
     Run(19.9 - elapsed);
     EXPECT_FALSE(scene.countdownPhase);
     EXPECT_GE(scene.clockAlpha, 0.9f);
