@@ -72,10 +72,13 @@ TEST(Wobble, SpringsPushNearNeighboursAwayPullFarOnesInAndNeverMoveTheBorder) {
             mesh.nodes[i][j].x += (i + j) % 2 ? 6.0f : -6.0f;
     for (int s = 0; s < 2000; s++)
         mesh.RelaxWobble(kStep);
-    for (int i = 0; i < WOBBLE_COLUMNS; i++)
-        for (int j = 0; j < WOBBLE_ROWS; j++)
-            if (IsBorder(i, j))
+    for (int i = 0; i < WOBBLE_COLUMNS; i++) {
+        for (int j = 0; j < WOBBLE_ROWS; j++) {
+            if (IsBorder(i, j)) {
                 EXPECT_TRUE(mesh.nodes[i][j].x == 16.0f * i && mesh.nodes[i][j].y == 16.0f * j);
+            }
+        }
+    }
 }
 
 // Drawing, in the underlay's flat projection.

@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <vector>
 
 TEST(ClinkTable, LoadsEightFilesOnceAtTheSetVolumeAndFreesThem) {
@@ -81,5 +84,20 @@ TEST(MixerSound, AClinkReachesTheMixerAtTheSetVolumeAndNoDeviceIsSilence) {
             chunk = Mix_GetChunk(c);
     ASSERT_NE(chunk, nullptr);
     EXPECT_EQ(Mix_VolumeChunk(chunk, -1), 51) << "102 of 255 is 51 of the mixer's 128";
+
+    // A FIFO in a clink's place is passed over: opening it would wait for a
+    // writer forever, past SIGTERM.
+    CleanupSounds();
+    const std::string fifo = tmp / "clink3.wav";
+    ASSERT_TRUE(std::remove(fifo.c_str()) == 0 && mkfifo(fifo.c_str(), 0600) == 0);
+    const pid_t child = fork();
+    if (child == 0) {
+        alarm(60); // a load that blocks ends here, with SIGALRM
+        SetupSounds(tmp.slash().c_str(), 102);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the load blocked on the FIFO";
     MixerSound::Close();
 }
