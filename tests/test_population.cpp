@@ -31,7 +31,7 @@ class PopulationTest : public GLFixture {
         GLFixture::TearDown();
     }
     // A fresh manager set up with the given selection text.
-    bool Setup(const std::string& selection, unsigned seed = 42) {
+    bool Populate(const std::string& selection, unsigned seed = 42) {
         manager.Cleanup();
         manager.CleanupBottleList();
         delete[] settings.bottleSelection;
@@ -59,7 +59,7 @@ class PopulationTest : public GLFixture {
 
 TEST_F(PopulationTest, TheStartFollowsTheRandomDrawsInOrder) {
     settings.NUM_BOTTLES = 4;
-    ASSERT_TRUE(Setup("##", 5));
+    ASSERT_TRUE(Populate("##", 5));
     EXPECT_EQ(settings.bottleSelection, nullptr) << "the selection text is consumed";
     EXPECT_FLOAT_EQ(manager.bottleScale, 0.5f);
     EXPECT_STREQ(manager.bottlePath, (res + "/").c_str()) << "a folder gets its slash";
@@ -88,17 +88,17 @@ TEST_F(PopulationTest, TheStartFollowsTheRandomDrawsInOrder) {
 
 TEST_F(PopulationTest, TypesLoadOnlyWhenABottleTakesThem) {
     // Switch off two of the three, whatever order the folder listed them in.
-    ASSERT_TRUE(Setup("t0.brew#t2.brew###"));
+    ASSERT_TRUE(Populate("t0.brew#t2.brew###"));
     const int only = manager.FindBottle("t1.brew");
     for (int i = 0; i < 5; i++)
         EXPECT_EQ(manager.bottles[i].info, &manager.types[only]);
     EXPECT_EQ(Loaded(), 1);
 
     settings.NUM_BOTTLES = 1;
-    ASSERT_TRUE(Setup("##"));
+    ASSERT_TRUE(Populate("##"));
     EXPECT_EQ(Loaded(), 1) << "one bottle loads one type";
     settings.NUM_BOTTLES = -3;
-    ASSERT_TRUE(Setup("##"));
+    ASSERT_TRUE(Populate("##"));
     EXPECT_EQ(manager.numBottles, 0);
     EXPECT_EQ(Loaded(), 0);
 }
@@ -109,12 +109,12 @@ TEST_F(PopulationTest, TypesThatFailToLoadAreNeverGiven) {
     bad.model.version = 9;
     fixtures::Write(res + "/bad.brew", bad);
     for (unsigned seed = 0; seed < 8; seed++) {
-        ASSERT_TRUE(Setup("t1.brew#t2.brew###", seed));
+        ASSERT_TRUE(Populate("t1.brew#t2.brew###", seed));
         for (int i = 0; i < 5; i++) {
             ASSERT_TRUE(manager.bottles[i].info->loaded);
             EXPECT_STREQ(manager.bottles[i].info->fileName, "t0.brew");
         }
     }
     // With only broken types there is no scene.
-    EXPECT_FALSE(Setup("t0.brew#t1.brew#t2.brew###"));
+    EXPECT_FALSE(Populate("t0.brew#t1.brew#t2.brew###"));
 }
