@@ -98,7 +98,8 @@ TEST_F(StoreTest, FirstRunOrAnotherVersionWritesEveryDefaultInTableOrderKeepingT
 TEST_F(StoreTest, ValuesAreConvertedAndBoundedOnLoadOnlyAndPathsCutToFit) {
     const std::string longPath(20000, 'p');
     WriteStore("[dwTumblixSS]\nversion=1.0\nMaxBottle=12\nVolume=70000\nBGType=4294967298\n"
-               "CDHr=  23  \nCDMin=12abc\nGoodShine=yes\nDrunkenBG=1\nBGColR=0.25\n"
+               "CDHr=  23  \nCDMin=12abc\nGoodShine=yes\nDrunkenBG=1\nShowClock=1\nPlaySound=1\n"
+               "BGColR=0.25\n"
                "BGColG=1e400\nBGPath=" +
                longPath + "\n");
     Record r;
@@ -107,6 +108,9 @@ TEST_F(StoreTest, ValuesAreConvertedAndBoundedOnLoadOnlyAndPathsCutToFit) {
     EXPECT_EQ(std::tuple(r.s.NUM_BOTTLES, r.s.VOLUME, r.s.BGTYPE, r.s.thr, r.s.tmin),
               std::tuple(5, int16_t(70000 & 0xffff), 2, 23, 0));
     EXPECT_TRUE(!r.s.GOODSHINE && r.s.DRUNKENBG) << "\"yes\" is no boolean, 1 is";
+    // Each switch from its own key.
+    EXPECT_EQ(std::tuple(r.s.SHOWCLOCK, r.s.CLOCK12HRMODE, r.s.SHOWCOUNTDOWN, r.s.PLAYSOUND),
+              std::tuple(true, false, false, true));
     EXPECT_EQ(r.s.BGCol.x, 0.25f);
     EXPECT_EQ(r.s.BGCol.y, 0.0f) << "out of float range";
     EXPECT_EQ(std::string(r.s.BGPath), longPath.substr(0, 16383));
