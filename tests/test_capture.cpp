@@ -175,6 +175,8 @@ TEST_F(ScreenshotProperty, ReadsThePictureTheWindowNamesCutToTheArea) {
     name(window, monitor);
     ASSERT_TRUE(GrabScreenshotProperty(window, NSRect{0, 0, 320, 240}, &p));
     expect(p, 100, 80, {{0, 0, right}, {99, 79, left}});
+    ASSERT_TRUE(GrabScreenshotProperty(window, NSRect{40, 90, 100, 20}, &p)); // its lowest band
+    expect(p, 100, 20, {{0, 0, right}, {99, 19, right}});
     XDestroyWindow(d, window);
     XFreePixmap(d, monitor);
     XFreePixmap(d, screen);
