@@ -1,14 +1,33 @@
 #ifndef TUMBLIX_TESTS_FILECONTENTS_H
 #define TUMBLIX_TESTS_FILECONTENTS_H
 
+#include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 // The whole of a file as bytes; empty when it cannot be read.
 inline std::string Contents(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Little-endian fields in a file's bytes.
+inline uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
+inline float F32At(const std::vector<uint8_t>& b, size_t at) {
+    const uint32_t u = U32At(b, at);
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+inline void PutU32At(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    for (int i = 0; i < 4; i++) {
+        b[at + i] = uint8_t(v >> (8 * i));
+    }
 }
 
 #endif

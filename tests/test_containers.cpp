@@ -1,5 +1,5 @@
 #include "BottleFiles.h"
-#include "ReferenceReaders.h"
+#include "FileContents.h"
 #include "TempDir.h"
 #include "assets/DataFile.h"
 #include "assets/ResFile.h"
@@ -74,8 +74,8 @@ TYPED_TEST(ContainerTest, OpensAndSeeksToEveryLumpBody) {
     // A lump body past the end: its seek succeeds, the read fails, and later
     // seeks fail too.
     brew::Bytes far = bytes;
-    ref::PutU32(far, ref::U32(far, TypeParam::dirAt) + TypeParam::entrySize + 4,
-                uint32_t(far.size()) + 100);
+    PutU32At(far, U32At(far, TypeParam::dirAt) + TypeParam::entrySize + 4,
+             uint32_t(far.size()) + 100);
     ASSERT_TRUE(reader.Open(this->Write(far).c_str()));
     ASSERT_TRUE(reader.SeekLump(1));
     char byte;
@@ -89,11 +89,11 @@ TYPED_TEST(ContainerTest, OpensAndSeeksToEveryLumpBody) {
 TYPED_TEST(ContainerTest, DamagedFilesDoNotOpen) {
     using F = TypeParam;
     const brew::Bytes good = F::Encode(ThreeLumps());
-    const uint32_t dir = ref::U32(good, F::dirAt), size = uint32_t(good.size());
+    const uint32_t dir = U32At(good, F::dirAt), size = uint32_t(good.size());
     const auto directory = [&](uint32_t count, uint32_t offset) {
         return [=](brew::Bytes& b) {
-            ref::PutU32(b, F::countAt, count);
-            ref::PutU32(b, F::dirAt, offset);
+            PutU32At(b, F::countAt, count);
+            PutU32At(b, F::dirAt, offset);
         };
     };
     const std::pair<std::function<void(brew::Bytes&)>, bool> damages[] = {
@@ -102,7 +102,7 @@ TYPED_TEST(ContainerTest, DamagedFilesDoNotOpen) {
         {[](brew::Bytes& b) { b[F::magicAt + 3] ^= 0x20; }, false},
         {[](brew::Bytes& b) { b.push_back(0); }, false},
         {[](brew::Bytes& b) { b.pop_back(); }, false},
-        {[=](brew::Bytes& b) { ref::PutU32(b, F::sizeAt, size); }, false}, // not complemented
+        {[=](brew::Bytes& b) { PutU32At(b, F::sizeAt, size); }, false}, // not complemented
         {directory(4, dir), false},
         {directory(0xffffffffu, dir), false}, // would ask for 64 GiB
         {directory(3, dir + 1), false},
@@ -113,7 +113,7 @@ TYPED_TEST(ContainerTest, DamagedFilesDoNotOpen) {
         brew::Bytes bytes = good;
         damages[i].first(bytes);
         if (i >= 6) {
-            ref::PutU32(bytes, F::sizeAt, ~uint32_t(bytes.size()));
+            PutU32At(bytes, F::sizeAt, ~uint32_t(bytes.size()));
         }
         typename F::Reader reader;
         EXPECT_FALSE(reader.Open(this->Write(bytes).c_str())) << "damage " << i;

@@ -1,13 +1,15 @@
 // The generated default content: made the same every time, and fit for the
 // way the saver uses it.
 #include "FileContents.h"
-#include "ReferenceReaders.h"
+#include "RunTool.h"
+#include "TempDir.h"
 #include "assets/DataFile.h"
 #include "assets/ResFile.h"
 #include "assets/TGALoader.h"
 #include "model/MilkshapeModel.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -16,7 +18,7 @@
 namespace {
 
 int Generate(const std::string& arguments) {
-    const std::string command = ref::BuildProgram("tumblix-content") + arguments;
+    const std::string command = BuildProgram("tumblix-content") + arguments;
     const int status = std::system((command + " >/dev/null 2>&1").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -37,23 +39,24 @@ std::vector<std::string> Names(const std::string& path, const std::string& ext =
 class Content : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
-        folder = new ref::TempFolder;
-        ASSERT_EQ(Generate(" " + folder->path), 0);
+        folder = new TempDir;
+        ASSERT_EQ(Generate(" " + folder->path()), 0);
     }
     static void TearDownTestSuite() { delete folder; }
-    static inline ref::TempFolder* folder = nullptr;
-    const std::string dir = folder->path + "/";
+    static inline TempDir* folder = nullptr;
+    const std::string dir = folder->path() + "/";
 };
 
 TEST_F(Content, TwoGenerationsAreIdenticalByteForByte) {
-    ref::TempFolder second;
-    ASSERT_EQ(Generate(" " + second.path + "/deeper"), 0);
+    TempDir second;
+    ASSERT_EQ(Generate(" " + second.path() + "/deeper"), 0);
     const std::vector<std::string> names = Names(dir);
-    ASSERT_EQ(names, Names(second.path + "/deeper"));
+    ASSERT_EQ(names, Names(second.path() + "/deeper"));
     EXPECT_EQ(names.size(), Names(dir, ".brew").size() + 10)
         << "the bottles, the resources, the background and eight clinks";
     for (const std::string& n : names) {
-        EXPECT_TRUE(Contents(second.path + "/deeper/" + n) == Contents(dir + n)) << n << " differs";
+        EXPECT_TRUE(Contents(second.path() + "/deeper/" + n) == Contents(dir + n))
+            << n << " differs";
     }
     EXPECT_EQ(Generate(""), 2);
     EXPECT_EQ(Generate(" --bogus x"), 2);

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <stdexcept>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -128,6 +127,16 @@ TEST_F(TgaTest, BothTypesDecodeToRgbInFileOrder) {
             }
         }
     }
+    // The writer's longest packets: a run of 128 crossing rows, 128 raw pixels.
+    brew::Image varied(300, 1, 3);
+    for (uint32_t x = 0; x < 300; x++) {
+        varied.At(x, 0)[0] = uint8_t(x);
+        varied.At(x, 0)[1] = uint8_t(x >> 8);
+    }
+    for (const brew::Image& image : {fixtures::Solid(10, 40, 1, 2, 3), varied}) {
+        ASSERT_TRUE(Decode(brew::EncodeTGA(image, true)));
+        EXPECT_EQ(Pixels(), BottomUp(image));
+    }
     ASSERT_TRUE(Decode(Tga(10, 3, 2, 24, {0x83, 1, 2, 3, 0x01, 4, 5, 6, 7, 8, 9})));
     EXPECT_EQ(Pixels(),
               (std::vector<uint8_t>{3, 2, 1, 3, 2, 1, 3, 2, 1, 3, 2, 1, 6, 5, 4, 9, 8, 7}));
@@ -231,34 +240,6 @@ TEST_F(TgaTest, HugeOrUnfillableImagesAreRefusedBeforeAllocating) {
     }
     ASSERT_TRUE(Decode(edge));
     EXPECT_EQ(Pixels().size(), size_t(4096) * 4096 * 3);
-}
-
-TEST_F(TgaTest, WriterMakesWhatTheDecoderReads) {
-    const brew::Bytes b = brew::EncodeTGA(fixtures::Solid(5, 3, 1, 2, 3), false);
-    EXPECT_EQ(brew::Bytes(b.begin(), b.begin() + 21), Tga(2, 5, 3, 24, {3, 2, 1}));
-    EXPECT_EQ(b.size(), 18u + 5 * 3 * 3);
-    EXPECT_EQ(brew::EncodeTGA(brew::Image(1, 1, 4), true)[16], 32);
-    EXPECT_THROW(brew::EncodeTGA(brew::Image(0, 4, 3), false), std::invalid_argument);
-    EXPECT_THROW(brew::EncodeTGA(brew::Image(4, 4, 2), false), std::invalid_argument);
-
-    // 10 by 40 of one colour: runs of 128 pixels crossing rows; 300
-    // different pixels: raw packets of 128.
-    brew::Image varied(300, 1, 3);
-    for (uint32_t x = 0; x < 300; x++) {
-        varied.At(x, 0)[0] = uint8_t(x);
-        varied.At(x, 0)[1] = uint8_t(x >> 8);
-    }
-    brew::Image flat(10, 40, 3);
-    std::fill(flat.pixels.begin(), flat.pixels.end(), 77);
-    for (const brew::Image* image : {&flat, &varied}) {
-        brew::Bytes bytes = brew::EncodeTGA(*image, true);
-        const size_t length = bytes.size();
-        bytes.insert(bytes.end(), {0xde, 0xad}); // reading stops at the last pixel
-        std::ifstream s(Write(bytes), std::ios::binary);
-        ASSERT_TRUE(LoadTGA2(&texture, &s));
-        EXPECT_EQ(Pixels(), BottomUp(*image));
-        EXPECT_EQ(s.tellg(), std::streamoff(length));
-    }
 }
 
 } // namespace
