@@ -2,7 +2,6 @@
 #define TUMBLIX_TESTS_FILECONTENTS_H
 
 #include <cstdint>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -17,12 +16,6 @@ inline std::string Contents(const std::string& path) {
 // Little-endian fields in a file's bytes.
 inline uint32_t U32At(const std::vector<uint8_t>& b, size_t at) {
     return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
-}
-inline float F32At(const std::vector<uint8_t>& b, size_t at) {
-    const uint32_t u = U32At(b, at);
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
 }
 inline void PutU32At(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; i++) {

@@ -1,5 +1,4 @@
 #include "ErrorLog.h"
-#include "FileContents.h"
 #include "brewlib/Ms3dWriter.h"
 #include "model/MilkshapeModel.h"
 
@@ -7,7 +6,6 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <stdexcept>
 
 namespace {
 
@@ -202,37 +200,6 @@ TEST_F(Ms3dTest, NamesStayTerminated) {
     MS3D m;
     ASSERT_TRUE(Load(m, bytes));
     EXPECT_EQ(std::string(m.groups[0].name), std::string(31, 'A'));
-}
-
-TEST(Ms3dWriter, SectionsInOrderWithTheirSizes) {
-    brew::Ms3dModel m;
-    m.version = 3;
-    m.vertices.resize(3);
-    m.vertices[2].location[0] = 2.0f;
-    m.triangles.resize(1);
-    m.triangles[0].s[1] = 0.5f;
-    m.groups = {{0, "glass", {0}, 3}};
-    m.materials.resize(2);
-    m.joints.resize(1);
-    m.joints[0].rotationKeys.resize(1);
-    m.joints[0].translationKeys.resize(2);
-    const brew::Bytes b = brew::EncodeMS3D(m);
-    EXPECT_EQ(std::string(b.begin(), b.begin() + 10), "MS3D000000");
-    EXPECT_EQ(U32At(b, 10), 3u);
-    const size_t triangles = 14 + 2 + 3 * 15, groups = triangles + 2 + 70;
-    const size_t materials = groups + 2 + (1 + 32 + 2 + 2 + 1);
-    const size_t animation = materials + 2 + 2 * 361, joints = animation + 12;
-    EXPECT_EQ(b.size(), joints + 2 + 93 + 3 * 16);
-    EXPECT_EQ(F32At(b, 14 + 2 + 2 * 15 + 1), 2.0f);    // the third vertex's x
-    EXPECT_EQ(F32At(b, triangles + 2 + 44 + 4), 0.5f); // the triangle's second s
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[groups + 3])), "glass");
-    EXPECT_EQ(b[materials] | b[materials + 1] << 8, 2);
-    EXPECT_EQ(int8_t(b[materials - 1]), 3); // the group's material index ends the group
-    EXPECT_EQ(F32At(b, animation), 24.0f);
-    EXPECT_EQ(b[joints] | b[joints + 1] << 8, 1);
-
-    m.vertices.resize(65536);
-    EXPECT_THROW(brew::EncodeMS3D(m), std::invalid_argument);
 }
 
 } // namespace

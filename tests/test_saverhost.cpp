@@ -6,7 +6,6 @@
 #include "bottles/MainClass.h"
 #include "host/HostClock.h"
 #include "host/TumblixView.h"
-#include "host/platform/DesktopCapture.h"
 #include "host/platform/GLWindow.h"
 #include "host/platform/PictureReader.h"
 #include "host/platform/SaverHost.h"
@@ -39,7 +38,6 @@ class SaverHostTest : public OnXvfb<320, 240> {
     }
     void TearDown() override {
         host.Close();
-        SetDesktopGrabber(nullptr);
         HostClock::UseSystem();
     }
     // Opens the host on the two halves, runs it and keeps each last frame.
@@ -63,9 +61,6 @@ class SaverHostTest : public OnXvfb<320, 240> {
             host.Tick();
             HostClock::Advance(1.0 / 35.0);
         }
-    }
-    RGBA FrameAt(size_t view, int x, int yFromBottom) const {
-        return frames[view].empty() ? RGBA{} : frames[view][size_t(yFromBottom) * 160 + x];
     }
     RGBA ScreenAt(int x, int y) const { return server->PixelAt(server->root(), x, y); }
 
@@ -99,35 +94,6 @@ TEST_F(SaverHostTest, TwoDisplaysRunTwoScenesEachWithItsOwnBottles) {
     const ONEBOTTLE* b = host.View(1).ssMain->bottleManager->bottles;
     for (int k = 0; k < 5; k++) {
         EXPECT_FALSE(a[k].pos.x == b[k].pos.x && a[k].pos.y == b[k].pos.y) << k;
-    }
-}
-
-// Each view captures the root over its own display; with "main monitor
-// only" the other display stays black.
-TEST_F(SaverHostTest, EachViewShowsTheRootOverItsOwnDisplayOrStaysBlack) {
-    const RGBA shows[2][2] = {{{250, 30, 30, 255}, {30, 250, 30, 255}}, // per view: top, bottom
-                              {{30, 30, 250, 255}, {250, 250, 30, 255}}};
-    server->SetRootPicture({{0, 0, 160, 120, shows[0][0]},
-                            {0, 120, 160, 120, shows[0][1]},
-                            {160, 0, 160, 120, shows[1][0]},
-                            {160, 120, 160, 120, shows[1][1]}});
-    SetDesktopGrabber(GrabRootWindow);
-    for (const bool mainOnly : {false, true}) {
-        SCOPED_TRACE(mainOnly ? "main monitor only" : "every monitor");
-        saverfiles::Prefs prefs;
-        prefs.bgType = 0;
-        prefs.mainMonitorOnly = mainOnly;
-        saverfiles::WritePreferences(prefs);
-        Run(4);
-        for (size_t i = 0; i < (mainOnly ? 1 : 2); i++) {
-            EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 200), shows[i][0])) << FrameAt(i, 80, 200);
-            EXPECT_TRUE(saverfiles::Near(FrameAt(i, 80, 40), shows[i][1])) << FrameAt(i, 80, 40);
-        }
-        // And the screen shows those frames.
-        const RGBA right = mainOnly ? kBlack : shows[1][0];
-        EXPECT_TRUE(saverfiles::Near(ScreenAt(240, 40), right)) << ScreenAt(240, 40);
-        EXPECT_EQ(host.View(1).framesDrawn == 0, mainOnly);
-        host.Close();
     }
 }
 

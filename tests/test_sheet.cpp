@@ -1,3 +1,4 @@
+#include "FakeControls.h"
 #include "SaverFiles.h"
 #include "SceneFiles.h"
 #include "bottles/MainClass.h"
@@ -35,42 +36,12 @@ struct PlainNumber : Plain<NumberControl> {
     void setIntValue(int v) override { value = v; }
     int value = -999;
 };
-struct PlainText : Plain<TextField> {
-    std::string text() const override { return value; }
-    void setText(const std::string& t) override { value = t; }
-    std::string value;
-};
-// An index outside the entries selects nothing.
-struct PlainPopUp : Plain<PopUp> {
-    explicit PlainPopUp(int entries = 0) : items(size_t(entries)) {}
-    int indexOfSelectedItem() const override { return selected; }
-    void selectItemAtIndex(int i) override { selected = i >= 0 && i < numberOfItems() ? i : -1; }
-    int numberOfItems() const override { return int(items.size()); }
-    void removeAllItems() override {
-        items.clear();
-        selected = -1;
-    }
-    void addItemWithTitle(const std::string& t) override { items.push_back(t); }
-    std::vector<std::string> items;
-    int selected = -1;
-};
-struct PlainPath : Plain<PathButton> {
-    std::string title() const override { return value; }
-    void setTitle(const std::string& t) override { value = t; }
-    std::string value = "(unset)";
-};
 struct PlainColour : Plain<ColourWell> {
     SheetColour color() const override { return value; }
     void setColor(const SheetColour& c) override { value = c; }
     void closePanel() override { panelOpen = false; }
     SheetColour value;
     bool panelOpen = false;
-};
-struct PlainProgress : Plain<ProgressBar> {
-    double doubleValue() const override { return 0; }
-    void setDoubleValue(double) override {}
-    void startAnimation() override {}
-    void stopAnimation() override {}
 };
 struct PlainTable : Plain<BottleTable> {
     void setDataSource(const TableDataSource* s) override { source = s; }
@@ -97,14 +68,17 @@ struct PlainTable : Plain<BottleTable> {
 };
 
 struct Sheet {
-    Plain<Button> save, checkDownloads, download;
+    Journal journal;
+    Fake save{journal, "save"}, checkDownloads{journal, "check"}, download{journal, "download"};
     PlainCheck mainMonitorOnly, goodShine, drunkenBG, playSound, showClock, clock12, showCountdown;
     PlainNumber maxBottle, bottleSize, volume, cdHr, cdMin;
-    PlainText cdHrTxt, cdMinTxt, downloadText, status;
-    PlainPopUp bgType{SheetRanges::BGTypeEntries}, bgRes{SheetRanges::BGResEntries}, downloads;
-    PlainPath bgPath, directory;
+    Fake cdHrTxt{journal, "hour"}, cdMinTxt{journal, "minute"}, downloadText{journal, "text"},
+        status{journal, "status"};
+    Fake bgType{journal, "kind", SheetRanges::BGTypeEntries},
+        bgRes{journal, "detail", SheetRanges::BGResEntries}, downloads{journal, "downloads"};
+    Fake bgPath{journal, "pictures"}, directory{journal, "folder"};
     PlainColour colour;
-    PlainProgress progress;
+    Fake progress{journal, "progress"};
     PlainTable table;
 
     SheetOutlets Outlets() {
