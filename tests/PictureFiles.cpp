@@ -1,66 +1,37 @@
 #include "PictureFiles.h"
 
-#include <string>
-#include <zlib.h>
+#include <png.h>
 
 namespace pics {
-namespace {
-
-void PutBE32(brew::Bytes& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out.push_back(uint8_t(v >> shift));
-    }
-}
-
-void Chunk(brew::Bytes& out, const char* type, const brew::Bytes& body) {
-    PutBE32(out, uint32_t(body.size()));
-    brew::Bytes typed(type, type + 4);
-    typed.insert(typed.end(), body.begin(), body.end());
-    out.insert(out.end(), typed.begin(), typed.end());
-    PutBE32(out, uint32_t(crc32(0, typed.data(), uInt(typed.size()))));
-}
-
-brew::Bytes Zlib(const brew::Bytes& data) {
-    uLongf size = compressBound(uLong(data.size()));
-    brew::Bytes out(size);
-    compress(out.data(), &size, data.data(), uLong(data.size()));
-    out.resize(size);
-    return out;
-}
-
-int Channels(PngColour colour) {
-    return colour == PNG_RGB ? 3 : colour == PNG_RGBA ? 4 : 1;
-}
-
-} // namespace
 
 brew::Bytes EncodePNG(const PngImage& image) {
-    brew::Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-    brew::Bytes header;
-    PutBE32(header, image.width);
-    PutBE32(header, image.height);
-    header.push_back(image.bitDepth);
-    header.push_back(uint8_t(image.colour));
-    header.push_back(0); // deflate
-    header.push_back(0); // adaptive filtering
-    header.push_back(0); // not interlaced
-    Chunk(out, "IHDR", header);
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = image.width;
+    png.height = image.height;
+    png.format = image.colour == PNG_GREY   ? PNG_FORMAT_GRAY
+                 : image.colour == PNG_RGBA ? PNG_FORMAT_RGBA
+                                            : PNG_FORMAT_RGB;
+    // A palette (and its tRNS alphas) as the colour map of a mapped image.
+    std::vector<uint8_t> map;
     if (image.colour == PNG_PALETTE) {
-        Chunk(out, "PLTE", image.palette);
-        if (!image.alphas.empty()) {
-            Chunk(out, "tRNS", image.alphas);
+        const bool alpha = !image.alphas.empty();
+        png.format = alpha ? PNG_FORMAT_RGBA_COLORMAP : PNG_FORMAT_RGB_COLORMAP;
+        png.colormap_entries = png_uint_32(image.palette.size() / 3);
+        for (size_t i = 0; i < png.colormap_entries; i++) {
+            map.insert(map.end(), &image.palette[3 * i], &image.palette[3 * i + 3]);
+            if (alpha) {
+                map.push_back(i < image.alphas.size() ? image.alphas[i] : 255);
+            }
         }
     }
-    const size_t rowBytes =
-        (size_t(image.width) * size_t(Channels(image.colour)) * image.bitDepth + 7) / 8;
-    brew::Bytes scanlines;
-    for (uint32_t y = 0; y < image.height; y++) {
-        scanlines.push_back(0); // filter: none
-        const auto row = image.rows.begin() + long(y * rowBytes);
-        scanlines.insert(scanlines.end(), row, row + long(rowBytes));
+    png_alloc_size_t size = 0;
+    png_image_write_to_memory(&png, nullptr, &size, 0, image.rows.data(), 0, map.data());
+    brew::Bytes out(size);
+    if (!png_image_write_to_memory(&png, out.data(), &size, 0, image.rows.data(), 0, map.data())) {
+        out.clear();
     }
-    Chunk(out, "IDAT", Zlib(scanlines));
-    Chunk(out, "IEND", {});
+    out.resize(size);
     return out;
 }
 

@@ -1,8 +1,8 @@
 #ifndef TUMBLIX_TESTS_PICTUREFILES_H
 #define TUMBLIX_TESTS_PICTUREFILES_H
 
-// PNG files for the tests, encoded here (with zlib) so every colour type,
-// depth and palette case can be made.
+// PNG files for the tests, written with libpng, of every colour type the
+// saver may meet: grey, RGB, a palette (with or without alphas), RGBA.
 
 #include "brewlib/ByteWriter.h"
 
@@ -13,11 +13,12 @@ namespace pics {
 
 enum PngColour { PNG_GREY = 0, PNG_RGB = 2, PNG_PALETTE = 3, PNG_RGBA = 6 };
 
+// Eight bits a channel; a palette's indices take as few bits as its size
+// allows.
 struct PngImage {
     uint32_t width = 0;
     uint32_t height = 0;
     PngColour colour = PNG_RGB;
-    uint8_t bitDepth = 8;
     std::vector<uint8_t> rows = {};    // top row first, packed, no filter bytes
     std::vector<uint8_t> palette = {}; // R, G, B per entry (PNG_PALETTE)
     std::vector<uint8_t> alphas = {};  // tRNS: alpha per palette entry (optional)

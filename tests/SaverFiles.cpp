@@ -32,14 +32,16 @@ void WritePreferences(const Prefs& p) {
 void WriteResources(const std::string& folder, int bottles, RGBA fallback) {
     scenefiles::WriteResources(folder);
     scenefiles::WriteBottles(folder, bottles);
-    pics::PngImage png;
-    png.width = png.height = 16;
-    png.colour = pics::PNG_RGB;
-    for (int i = 0; i < 16 * 16; i++) {
-        png.rows.insert(png.rows.end(), {fallback.r, fallback.g, fallback.b});
+    WritePlainPicture(folder + "/default-background.png", fallback);
+}
+
+void WritePlainPicture(const std::string& path, RGBA colour) {
+    pics::PngImage png{8, 8, pics::PNG_RGB};
+    for (int i = 0; i < 64; i++) {
+        png.rows.insert(png.rows.end(), {colour.r, colour.g, colour.b});
     }
     std::string error;
-    if (!brew::WriteFileBytes(folder + "/default-background.png", pics::EncodePNG(png), &error)) {
+    if (!brew::WriteFileBytes(path, pics::EncodePNG(png), &error)) {
         throw std::runtime_error(error);
     }
 }

@@ -25,6 +25,8 @@ void WritePreferences(const Prefs& prefs);
 // A resource folder: the scene container, `bottles` bottle types and a
 // fallback desktop picture of one colour.
 void WriteResources(const std::string& folder, int bottles, RGBA fallback);
+// An 8 x 8 PNG of one colour.
+void WritePlainPicture(const std::string& path, RGBA colour);
 // Points $XDG_CONFIG_HOME and $XDG_DATA_HOME into folder.
 void UseUserFolders(const std::string& folder);
 // Whether two colours differ by at most `tolerance` in every channel.

@@ -1,9 +1,7 @@
 #include "SaverProgram.h"
 
-#include "PictureFiles.h"
 #include "RunTool.h"
 #include "SaverFiles.h"
-#include "brewlib/ContainerWriter.h"
 
 #include <csignal>
 #include <fstream>
@@ -50,16 +48,6 @@ int SaverProgram::End() {
 void SaverProgram::ExpectEndOnSigterm() {
     process.Signal(SIGTERM);
     EXPECT_EQ(End(), 0) << "SIGTERM: " << process.Output();
-}
-
-void WritePlainPicture(const std::string& path, RGBA colour) {
-    pics::PngImage png;
-    png.width = png.height = 8;
-    for (int i = 0; i < 64; i++) {
-        png.rows.insert(png.rows.end(), {colour.r, colour.g, colour.b});
-    }
-    std::string error;
-    EXPECT_TRUE(brew::WriteFileBytes(path, pics::EncodePNG(png), &error)) << error;
 }
 
 std::string XfceChannel(const XfceImages& images, const std::string& outside) {

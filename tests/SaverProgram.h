@@ -46,7 +46,4 @@ class SaverProgram {
     ChildProcess process;
 };
 
-// Writes an 8 x 8 PNG of one colour.
-void WritePlainPicture(const std::string& path, RGBA colour);
-
 #endif

@@ -216,8 +216,8 @@ TEST_F(GLFixture, TheViewLoadsTheDesktopPictureOrFallsBack) {
     char cwd[4096] = {};
     ASSERT_EQ(getcwd(cwd, sizeof cwd), cwd);
     ASSERT_EQ(chdir(tmp.path().c_str()), 0);
-    WritePlainPicture(tmp / "x.png", named);  // five bytes
-    WritePlainPicture(tmp / "y.pn", shorter); // four bytes
+    saverfiles::WritePlainPicture(tmp / "x.png", named);  // five bytes
+    saverfiles::WritePlainPicture(tmp / "y.pn", shorter); // four bytes
     std::ofstream(tmp / "slideshow.xml") << "<background><static/></background>";
     const std::pair<std::string, RGBA> cases[] = {
         {"x.png", named},

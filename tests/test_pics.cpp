@@ -18,7 +18,7 @@ namespace {
 using pics::PngImage;
 
 PngImage Grey(uint32_t w, uint32_t h) {
-    return {w, h, pics::PNG_GREY, 8, std::vector<uint8_t>(size_t(w) * h, 7)};
+    return {w, h, pics::PNG_GREY, std::vector<uint8_t>(size_t(w) * h, 7)};
 }
 
 // The .jpg files come first, then .gif, then .png; the names must end in
@@ -109,13 +109,13 @@ TEST_F(PictureTest, PicturesAreResampledTo512TopRowLast) {
 
 // Grey, paletted, keyed and transparent pictures: opaque textures, top up.
 TEST_F(PictureTest, EveryKindOfPictureBecomesAnOpaqueTexture) {
-    PngImage grey{2, 2, pics::PNG_GREY, 8, {10, 80, 160, 250}};
-    PngImage paletted{2, 2, pics::PNG_PALETTE, 8, {1, 2, 3, 4}};
+    PngImage grey{2, 2, pics::PNG_GREY, {10, 80, 160, 250}};
+    PngImage paletted{2, 2, pics::PNG_PALETTE, {1, 2, 3, 4}};
     paletted.palette = {0, 0, 0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
     PngImage keyed = paletted;
     keyed.alphas = {255, 0};
     const PngImage alpha{
-        2, 2, pics::PNG_RGBA, 8, {0, 40, 0, 0, 9, 9, 9, 9, 9, 9, 9, 9, 210, 40, 0, 7}};
+        2, 2, pics::PNG_RGBA, {0, 40, 0, 0, 9, 9, 9, 9, 9, 9, 9, 9, 210, 40, 0, 7}};
     struct Case {
         std::string path;
         GLuint type;

@@ -86,7 +86,7 @@ TEST_F(XHostsTest, TheDesktopPictureComesFromTheDesktopsOwnSettings) {
     const RGBA colour{30, 200, 90, 255};
     // Xvfb's one RandR output is called "screen"; another monitor's picture
     // comes first, so only our own monitor's name finds ours.
-    WritePlainPicture(saver.home / "My Wall.png", colour);
+    saverfiles::WritePlainPicture(saver.home / "My Wall.png", colour);
     saver.WriteXfceSettings(
         {{"DP-9", 0, "/nonexistent/other.png"}, {"screen", 0, saver.home / "My Wall.png"}});
     const Window w = server->MakeWindow(10, 10, 200, 150);
