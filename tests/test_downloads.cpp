@@ -6,7 +6,6 @@
 #include "bottles/MainClass.h"
 #include "host/BottleDownloads.h"
 #include "host/SettingsIO.h"
-#include "host/platform/DownloadPump.h"
 #include "host/platform/PreferenceStore.h"
 
 #include <chrono>
@@ -14,7 +13,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <glib.h>
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 #include <set>
@@ -269,14 +267,6 @@ TEST_F(DownloadsTest, AListThatCannotBeHadChangesNothingButTheStatus) {
     }
 }
 
-TEST_F(DownloadsTest, ProgressIsThePercentOfAllBytesReceived) {
-    downloads.download_didReceiveResponse(12000000);
-    downloads.download_didReceiveDataOfLength(3000000);
-    downloads.download_didReceiveDataOfLength(999999);
-    EXPECT_EQ(c.text.value, "Downloading, Please Wait: 33.33% Complete\n");
-    EXPECT_NEAR(c.progress.percent, 33.333, 0.001);
-}
-
 TEST_F(DownloadsTest, AFinishedDownloadIsSavedReportedAndNoLongerOffered) {
     Catalogue();
     const std::string address = server.Address("/files/stout.brew");
@@ -440,28 +430,6 @@ TEST_F(DownloadsTest, ADownloadNeedsAChosenTypeAFolderAndAWebAddress) {
             "Download failed! Error - Only http and https addresses can be "
             "downloaded. "
             "file:///etc/hostname");
-}
-
-TEST_F(DownloadsTest, TheMainLoopStepsADownloadToItsEndAndThenRests) {
-    List(PlistOf({"Stout;" + server.Address("/_/slow/0.3/files/stout.brew")}));
-    ASSERT_TRUE(downloads.CheckDownloadsAndWait());
-    DownloadPump pump(downloads);
-    downloads.onStarted = [&pump] { pump.Kick(); };
-    ASSERT_TRUE(downloads.configureSheet_download());
-    EXPECT_TRUE(pump.Pumping());
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    int iterations = 0;
-    // The download, then the list fetched again after it.
-    while (downloads.busy() && std::chrono::steady_clock::now() < end) {
-        g_main_context_iteration(nullptr, TRUE);
-        iterations++;
-    }
-    EXPECT_EQ(c.text.value, "Download Complete!");
-    EXPECT_TRUE(downloads.lastListRead()) << "the list was fetched again on the loop";
-    EXPECT_EQ(Contents(userFolder + "stout.brew"), stout);
-    EXPECT_FALSE(pump.Pumping()) << "no timer once the download has ended";
-    // The server waits 0.3 s: the loop sleeps between steps, it does not spin.
-    EXPECT_LT(iterations, 300);
 }
 
 } // namespace
