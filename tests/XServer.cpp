@@ -1,50 +1,30 @@
 #include "XServer.h"
 
-#include "ChildProcess.h"
 #include "RunTool.h"
 
 #include <X11/Xutil.h>
 #include <csignal>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <cstdlib>
+#include <sstream>
 
 bool XServer::Launch(std::vector<std::string> argv) {
-    int fds[2];
-    if (pipe(fds) != 0) {
+    // The server writes its display number, on a line of its own, once it
+    // accepts connections; before that it may report every number it found
+    // taken.
+    argv.insert(argv.begin() + 1, {"-displayfd", "1", "-noreset", "-nolisten", "tcp"});
+    if (!server.Start(argv)) {
         return false;
     }
-    argv.insert(argv.begin() + 1,
-                {"-displayfd", std::to_string(fds[1]), "-noreset", "-nolisten", "tcp"});
-    std::vector<char*> args;
-    for (std::string& a : argv) {
-        args.push_back(a.data());
-    }
-    args.push_back(nullptr);
-    server = fork();
-    if (server == 0) {
-        close(fds[0]);
-        // Servers report every display number they find taken; keep quiet.
-        const int quiet = open("/dev/null", O_WRONLY);
-        dup2(quiet, 1);
-        dup2(quiet, 2);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    close(fds[1]);
-    // The server writes its display number once it accepts connections.
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    char c;
-    while (server > 0 && poll(&p, 1, 30000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') {
-        number += c;
-    }
-    close(fds[0]);
-    if (!number.empty()) {
-        displayName = ":" + number;
-        display = XOpenDisplay(displayName.c_str());
-    }
+    WaitFor(kPatience, [&] {
+        std::istringstream lines(server.Output());
+        for (std::string line; std::getline(lines, line) && !lines.eof();) {
+            if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos) {
+                displayName = ":" + line;
+            }
+        }
+        return !displayName.empty() || !server.Running();
+    });
+    display = displayName.empty() ? nullptr : XOpenDisplay(displayName.c_str());
     return display != nullptr;
 }
 
@@ -52,10 +32,8 @@ XServer::~XServer() {
     if (display != nullptr) {
         XCloseDisplay(display);
     }
-    if (server > 0) {
-        kill(server, SIGTERM);
-        waitpid(server, nullptr, 0);
-    }
+    server.Signal(SIGTERM);
+    server.WaitExit(kPatience, nullptr);
 }
 
 Pixmap XServer::Picture(int width, int height, const std::vector<Area>& areas, int depth) const {
@@ -118,25 +96,14 @@ bool XServer::Xdotool(const std::string& args) const {
 }
 
 Window XServer::FindWindow(const std::string& title) const {
-    // A window may go between the query and the look at it: no error ends us.
-    const auto previous = XSetErrorHandler([](::Display*, XErrorEvent*) { return 0; });
+    // xdotool gives up when a window goes while it looks: then ask again.
     Window found = 0;
     WaitFor(kPatience, [&] {
-        Window root = 0, parent = 0, *children = nullptr;
-        unsigned count = 0;
-        XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-        for (unsigned i = 0; i < count && found == 0; i++) {
-            char* name = nullptr;
-            XWindowAttributes a;
-            if (XFetchName(display, children[i], &name) && name != nullptr && name == title &&
-                XGetWindowAttributes(display, children[i], &a) && a.map_state == IsViewable) {
-                found = children[i];
-            }
-            XFree(name);
-        }
-        XFree(children);
+        const ToolResult r =
+            RunTool("DISPLAY=" + displayName + " xdotool search --onlyvisible --name " +
+                    Quote("^" + title + "$") + " 2>/dev/null");
+        found = Window(std::strtoul(r.out.c_str(), nullptr, 10));
         return found != 0;
     });
-    XSetErrorHandler(previous);
     return found;
 }

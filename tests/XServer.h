@@ -1,6 +1,7 @@
 #ifndef TUMBLIX_TESTS_XSERVER_H
 #define TUMBLIX_TESTS_XSERVER_H
 
+#include "ChildProcess.h"
 #include "GLFixture.h"
 
 #include <X11/Xlib.h>
@@ -40,8 +41,7 @@ class XServer {
     // Runs xdotool on this server (real input through XTEST); true when it
     // did what it was asked.
     bool Xdotool(const std::string& args) const;
-    // Waits for a viewable top-level window of this exact title; 0 if none
-    // came.
+    // Waits for a viewable window of this exact title; 0 if none came.
     Window FindWindow(const std::string& title) const;
 
   protected:
@@ -51,7 +51,7 @@ class XServer {
     ::Display* display = nullptr;
 
   private:
-    int server = -1;
+    ChildProcess server;
     std::string displayName;
 };
 

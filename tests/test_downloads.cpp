@@ -267,6 +267,15 @@ TEST_F(DownloadsTest, AListThatCannotBeHadChangesNothingButTheStatus) {
     }
 }
 
+// Bytes arrive in pieces; the percentage is of all received so far.
+TEST_F(DownloadsTest, ProgressIsThePercentOfAllBytesReceived) {
+    downloads.download_didReceiveResponse(12000000);
+    downloads.download_didReceiveDataOfLength(3000000);
+    downloads.download_didReceiveDataOfLength(999999);
+    EXPECT_EQ(c.text.value, "Downloading, Please Wait: 33.33% Complete\n");
+    EXPECT_NEAR(c.progress.percent, 33.333, 0.001);
+}
+
 TEST_F(DownloadsTest, AFinishedDownloadIsSavedReportedAndNoLongerOffered) {
     Catalogue();
     const std::string address = server.Address("/files/stout.brew");
