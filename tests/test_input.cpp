@@ -127,13 +127,16 @@ class ProgramInputTest : public OnXvfb<400, 300> {
     SaverProgram saver{*server, kFallback};
 };
 
-// The full screen ends on input; a window on Escape or when its close
-// button is pressed; a window someone else made leaves the input to its
-// owner and ends on SIGTERM or with the window.
+// The full screen ends on a key, a click, the wheel or a move; a window on
+// Escape or when its close button is pressed; a window someone else made
+// leaves the input to its owner and ends on SIGTERM or with the window.
 TEST_F(ProgramInputTest, WhatEndsTheSaverFullScreenInAWindowAndInAnotherHostsWindow) {
     Display* d = server->connection();
     const std::pair<std::string, std::string> cases[] = {
         {"", "key space"},
+        {"", "click 1"},
+        {"", "click 4"}, // the wheel
+        {"", "moves"},
         {"--window", "key Escape"},
         {"--window", "WM_DELETE_WINDOW"},
         {"--window-id", "its window goes"},
@@ -184,6 +187,14 @@ TEST_F(ProgramInputTest, WhatEndsTheSaverFullScreenInAWindowAndInAnotherHostsWin
             e.xclient.data.l[0] = long(XInternAtom(d, "WM_DELETE_WINDOW", False));
             XSendEvent(d, w, False, NoEventMask, &e);
             XSync(d, False);
+        } else if (end == "moves") {
+            // Across the screen and back until it ends: a move while the
+            // windows settle only sets where the pointer rests.
+            bool across = false;
+            WaitFor(kPatience, [&] {
+                server->Xdotool((across = !across) ? "mousemove 300 150" : "mousemove 100 150");
+                return !saver.process.Running();
+            });
         } else {
             EXPECT_TRUE(server->Xdotool(how.empty() ? end : onIt + end));
         }
