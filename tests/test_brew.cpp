@@ -251,7 +251,6 @@ TEST_F(BrewTest, SiteRefusesWhatTheSaverCouldNotUseAndWritesNothing) {
         {good + Bottle("twin.brew", "Good"), "http://h", "already offers the type \"Good\"", 1},
         {good + Write("notes.brew", {'h', 'i'}), "http://h", "not a bottle type", 1},
         {good, "ftp://h", "http:// or https://", 2},
-        {"", "http://h", "Usage", 2},
     };
     for (const auto& c : cases) {
         Expect("site site" + c.files + (c.base.empty() ? "" : " --base " + Quote(c.base)), c.status,

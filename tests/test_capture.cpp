@@ -1,3 +1,4 @@
+#include "AssetFiles.h"
 #include "GLFixture.h"
 #include "SaverFiles.h"
 #include "TempDir.h"
@@ -64,16 +65,6 @@ DesktopPixels Capture(int w, int h, RGBA bottom, RGBA top) {
     return p;
 }
 
-// The width, height and texels of a texture.
-std::vector<RGBA> Texels(GLuint name, int* w, int* h) {
-    glBindTexture(GL_TEXTURE_2D, name);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, w);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, h);
-    std::vector<RGBA> texels(size_t(*w) * size_t(*h));
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    return texels;
-}
-
 using DesktopTextureGL = GLFixture;
 
 // The view's own capture at creation, with a stand-in for the desktop.
@@ -124,7 +115,7 @@ TEST_F(DesktopTextureGL, TheViewCapturesItsOwnScreenAtCreationOrTurnsToTheDeskto
         EXPECT_EQ(view.mySettings.BGTYPE, c.type);
         int w = 0, h = 0;
         if (view.DeskTex.texID != 0) {
-            const std::vector<RGBA> texels = Texels(view.DeskTex.texID, &w, &h);
+            const std::vector<RGBA> texels = TexturePixels(view.DeskTex.texID, &w, &h);
             EXPECT_TRUE(saverfiles::Near(texels[0], bottom, 20)) << texels[0];
             EXPECT_TRUE(saverfiles::Near(texels.back(), top, 20)) << texels.back();
         }

@@ -44,8 +44,9 @@ class ConfigureTest : public OnXvfb<1280, 900> {
     }
     std::string StorePath() const { return saver.home / "config/dwTumblixSS/preferences.ini"; }
     // Starts the window (GTK needs the system's schemas) and finds it.
-    std::string Open() {
-        EXPECT_TRUE(saver.Start({"--configure"}, {{"-XDG_DATA_DIRS", ""}}));
+    std::string Open(SaverProgram::Env env = {}) {
+        env.push_back({"-XDG_DATA_DIRS", ""});
+        EXPECT_TRUE(saver.Start({"--configure"}, env));
         window = server->FindWindow("Tumblix Settings");
         return window == 0 ? "" : std::to_string(window);
     }
@@ -114,6 +115,33 @@ TEST_F(ConfigureTest, ThePreviewMovesAndSaveStoresWhatTheWindowShows) {
     EXPECT_EQ(store->integerForKey("CDHr"), 23);
     EXPECT_EQ(store->floatForKey("BGColB"), 0.75f);
     EXPECT_EQ(store->stringForKey("BottleSelection"), "dark-stout.brew###");
+}
+
+// The preview shows what the saver would: the desktop as it was before the
+// window opened, or the desktop's own picture (here Xfce's).
+TEST_F(ConfigureTest, ThePreviewShowsTheDesktopOrTheDesktopsPicture) {
+    const RGBA desktop{40, 170, 90, 255}, picture{200, 120, 30, 255};
+    server->SetRootPicture({{0, 0, 1280, 900, desktop}});
+    saverfiles::WritePlainPicture(saver.home / "wall.png", picture);
+    saver.WriteXfceSettings({{"screen", 0, saver.home / "wall.png"}});
+    for (const auto& [kind, colour] : {std::pair{0, desktop}, std::pair{1, picture}}) {
+        saverfiles::Prefs prefs; // no bottles: the whole preview is background
+        prefs.bgType = kind;
+        saverfiles::WritePreferences(prefs);
+        ASSERT_NE(Open({{"XDG_CURRENT_DESKTOP", "XFCE"}}), "") << saver.process.Output();
+        int shown = 0;
+        EXPECT_TRUE(WaitFor(kPatience,
+                            [&] {
+                                const std::vector<RGBA> shot = Shot();
+                                shown = int(std::count_if(shot.begin(), shot.end(), [&](RGBA p) {
+                                    return saverfiles::Near(p, colour);
+                                }));
+                                return shown > kPreviewWidth * kPreviewHeight * 9 / 10;
+                            }))
+            << "kind " << kind << ": " << shown << " pixels\n"
+            << saver.process.Output();
+        saver.ExpectEndOnSigterm();
+    }
 }
 
 // Bottle types from a loopback site, through the window's own buttons.

@@ -1,3 +1,4 @@
+#include "AssetFiles.h"
 #include "GLFixture.h"
 #include "RunTool.h"
 #include "SaverFiles.h"
@@ -237,10 +238,8 @@ TEST_F(GLFixture, TheViewLoadsTheDesktopPictureOrFallsBack) {
         view.screenNumber = view.mainScreenNumber = 2;
         ASSERT_TRUE(view.mainSetup()) << view.setupError;
         EXPECT_EQ(askedFor, path == "no desktop" ? -1 : 2);
-        std::vector<RGBA> texels(512 * 512);
-        glBindTexture(GL_TEXTURE_2D, view.ssMain->bgTexture);
-        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-        EXPECT_TRUE(saverfiles::Near(texels[0], shows, 0)) << path << ": " << texels[0];
+        const RGBA corner = TexturePixels(view.ssMain->bgTexture)[0];
+        EXPECT_TRUE(saverfiles::Near(corner, shows, 0)) << path << ": " << corner;
     }
     SetDesktopPictureSource(nullptr);
     EXPECT_EQ(chdir(cwd), 0);

@@ -19,18 +19,6 @@ namespace {
 
 const RGBA kFallback{230, 0, 230, 255};
 
-// At once, even while the windows settle; a key's release never.
-TEST(InputWatch, KeysButtonsAndTheWheelEndTheSaver) {
-    InputWatch w;
-    w.Begin(0.0, 100, 100);
-    for (Uint32 type : {SDL_KEYDOWN, SDL_MOUSEBUTTONDOWN, SDL_MOUSEWHEEL, SDL_QUIT, SDL_KEYUP}) {
-        SDL_Event e;
-        SDL_zero(e);
-        e.type = type;
-        EXPECT_EQ(w.Quits(e, 0.1, 0, 0), type != SDL_KEYUP) << type;
-    }
-}
-
 // The host on two displays, the halves of the server's screen, on a
 // simulated clock: which real moves end it.
 struct Point {
