@@ -35,14 +35,6 @@ inline brew::Image LargePicture() {
     return Picture(1024, 768, 4);
 }
 
-inline brew::Lump ImageLump(const brew::Image& image, bool rle, uint32_t alphaMode) {
-    brew::Lump lump;
-    lump.body = brew::EncodeTGA(image, rle);
-    lump.type = brew::LUMP_TGA;
-    lump.alphaMode = alphaMode;
-    return lump;
-}
-
 inline brew::Lump OtherLump(size_t size) {
     brew::Lump lump;
     for (size_t i = 0; i < size; i++) {

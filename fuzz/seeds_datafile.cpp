@@ -5,9 +5,9 @@ int main(int argc, char** argv) {
     return seeds::Main(argc, argv, [] {
         const std::vector<brew::Lump> lumps = {
             seeds::OtherLump(40), // where a bottle keeps its model
-            seeds::ImageLump(seeds::Picture(6, 4, 3), false, 0),
-            seeds::ImageLump(seeds::Picture(5, 3, 4), true, 1),
-            seeds::ImageLump(seeds::Picture(8, 2, 3), true, 2),
+            brew::ImageLump(seeds::Picture(6, 4, 3), false, 0),
+            brew::ImageLump(seeds::Picture(5, 3, 4), true, 1),
+            brew::ImageLump(seeds::Picture(8, 2, 3), true, 2),
         };
         // Name, version major and minor, flags, tag, alpha.
         const brew::BottleHeader header{"Seed Bottle", 1, 0, 0, 3, 180}, plain,
@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
         // An image lump whose last bytes are missing, with the length still right.
         brew::Lump cut = lumps[1];
         cut.body.resize(cut.body.size() - 5);
-        const brew::Lump large = seeds::ImageLump(seeds::LargePicture(), true, 0);
+        const brew::Lump large = brew::ImageLump(seeds::LargePicture(), true, 0);
         return seeds::Files{
             {"bottle.brew", brew::EncodeBottleFile(header, lumps)},
             {"old.brew", brew::EncodeBottleFile(old, {lumps[0], lumps[2]})},

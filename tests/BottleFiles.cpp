@@ -98,7 +98,7 @@ brew::Bytes Encode(const BottleSpec& spec) {
     for (size_t i = 0; i < spec.slots.size(); i++) {
         if (spec.slots[i].width > 0) {
             const uint32_t mode = i < spec.alphaModes.size() ? spec.alphaModes[i] : 0;
-            lumps.push_back({brew::EncodeTGA(spec.slots[i], false), brew::LUMP_TGA, mode});
+            lumps.push_back(brew::ImageLump(spec.slots[i], false, mode));
         } else {
             lumps.push_back({{1, 2, 3, 4}, brew::LUMP_OTHER, 0});
         }

@@ -2,7 +2,6 @@
 
 #include "BottleFiles.h"
 #include "assets/Texture.h"
-#include "brewlib/TgaWriter.h"
 #include "scene/Text.h"
 
 #include <GL/glu.h>
@@ -41,14 +40,6 @@ brew::Image Strip(uint32_t w, RGBA colour, uint32_t wordEvery) {
     return image;
 }
 
-brew::Lump TgaLump(const brew::Image& image, uint32_t alphaMode) {
-    brew::Lump lump;
-    lump.body = brew::EncodeTGA(image, false);
-    lump.type = brew::LUMP_TGA;
-    lump.alphaMode = alphaMode;
-    return lump;
-}
-
 // The font: 16 by 8 cells of 16 by 16 texels, every printable character a
 // white block of 12 by 12 texels in the middle of its cell.
 brew::Image FontImage() {
@@ -62,14 +53,15 @@ brew::Image FontImage() {
 
 std::vector<brew::Lump> ResourceLumps() {
     std::vector<brew::Lump> lumps;
-    lumps.push_back(TgaLump(FontImage(), ALPHA_BRIGHTNESS));
-    lumps.push_back(TgaLump(Strip(256, kLogo, 56), ALPHA_OPAQUE));
-    lumps.push_back(TgaLump(fixtures::Solid(16, 16, 90, 90, 90), ALPHA_OPAQUE));
-    lumps.push_back(TgaLump(fixtures::Solid(16, 16, 160, 160, 160), ALPHA_OPAQUE));
+    lumps.push_back(brew::ImageLump(FontImage(), false, ALPHA_BRIGHTNESS));
+    lumps.push_back(brew::ImageLump(Strip(256, kLogo, 56), false, ALPHA_OPAQUE));
+    lumps.push_back(brew::ImageLump(fixtures::Solid(16, 16, 90, 90, 90), false, ALPHA_OPAQUE));
+    lumps.push_back(brew::ImageLump(fixtures::Solid(16, 16, 160, 160, 160), false, ALPHA_OPAQUE));
     for (const RGBA& colour : kMessage) {
-        lumps.push_back(TgaLump(Strip(512, colour, 64), ALPHA_OPAQUE));
+        lumps.push_back(brew::ImageLump(Strip(512, colour, 64), false, ALPHA_OPAQUE));
     }
-    lumps.push_back(TgaLump(fixtures::Solid(64, 64, 128, 128, 128), ALPHA_BRIGHTNESS));
+    lumps.push_back(
+        brew::ImageLump(fixtures::Solid(64, 64, 128, 128, 128), false, ALPHA_BRIGHTNESS));
     return lumps;
 }
 

@@ -3,7 +3,6 @@
 #include "ErrorLog.h"
 #include "TempDir.h"
 #include "assets/Texture.h"
-#include "brewlib/TgaWriter.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -79,10 +78,6 @@ TEST_F(TextureTest, BuildUploadsAtTheImagesOwnSizeAndTheRecordOwnsTheName) {
     EXPECT_FALSE(glIsTexture(name)) << "the record deletes its texture";
 }
 
-brew::Lump ImageLump(const brew::Image& image, bool rle, uint32_t alphaMode) {
-    return {brew::EncodeTGA(image, rle), brew::LUMP_TGA, alphaMode};
-}
-
 TEST_F(TextureTest, ResourceFileBuildsEveryImageLumpAtItsIndex) {
     TempDir tmp;
     ErrorLog log;
@@ -91,10 +86,10 @@ TEST_F(TextureTest, ResourceFileBuildsEveryImageLumpAtItsIndex) {
     brew::Image rgba(2, 1, 4);
     rgba.pixels = {10, 200, 30, 0, 10, 200, 30, 0};
     const std::vector<brew::Lump> lumps = {
-        ImageLump(fixtures::Solid(4, 2, 10, 20, 30), false, 0),
-        ImageLump(keyed, true, 1),
+        brew::ImageLump(fixtures::Solid(4, 2, 10, 20, 30), false, 0),
+        brew::ImageLump(keyed, true, 1),
         {{0, 0, 2, 0, 1, 2, 3}, 0, 0}, // looks a little like a TGA, but is no image
-        ImageLump(rgba, true, 2),
+        brew::ImageLump(rgba, true, 2),
     };
     Texture* textures = nullptr;
     int count = 0;

@@ -4,7 +4,6 @@
 #include "TgaInput.h"
 
 #include "brewlib/ContainerWriter.h"
-#include "brewlib/TgaWriter.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -130,8 +129,7 @@ bool TakeLump(int argc, char** argv, int* i, std::vector<brew::Lump>* lumps) {
         if (!ReadTgaImage(ReadInput(file), &image, &error)) {
             throw PackError{file + ": " + error};
         }
-        lump.type = brew::LUMP_TGA;
-        lump.body = brew::EncodeTGA(image, true);
+        lump = brew::ImageLump(image, true, lump.alphaMode);
     }
     lumps->push_back(std::move(lump));
     return true;

@@ -1,5 +1,7 @@
 #include "brewlib/ContainerWriter.h"
 
+#include "brewlib/TgaWriter.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -53,6 +55,10 @@ Bytes EncodeBottleFile(const BottleHeader& h, const std::vector<Lump>& lumps) {
     w.Put32At(64, ~uint32_t(w.Size()));
     w.Put32At(68, dirOffset);
     return out;
+}
+
+Lump ImageLump(const Image& image, bool rle, uint32_t alphaMode) {
+    return {EncodeTGA(image, rle), LUMP_TGA, alphaMode};
 }
 
 Bytes EncodeResourceFile(const std::vector<Lump>& lumps) {

@@ -2,6 +2,7 @@
 #define TUMBLIX_BREWLIB_CONTAINERWRITER_H
 
 #include "brewlib/ByteWriter.h"
+#include "brewlib/Image.h"
 
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ struct Lump {
     uint32_t type = LUMP_OTHER;
     uint32_t alphaMode = 0;
 };
+
+// An image lump: the image as a TGA (run-length encoded or not).
+Lump ImageLump(const Image& image, bool rle, uint32_t alphaMode);
 
 // The header fields of a bottle data file (.brew) that are not computed.
 struct BottleHeader {

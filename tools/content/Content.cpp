@@ -1,8 +1,6 @@
 #include "Content.h"
 #include "Painter.h"
 
-#include "brewlib/TgaWriter.h"
-
 #include <cairo.h>
 #include <cerrno>
 #include <cstring>
@@ -14,14 +12,6 @@ cairo_status_t AppendPng(void* closure, const unsigned char* data, unsigned int 
     brew::Bytes* out = static_cast<brew::Bytes*>(closure);
     out->insert(out->end(), data, data + length);
     return CAIRO_STATUS_SUCCESS;
-}
-
-brew::Lump ImageLump(const TextureImage& t) {
-    brew::Lump lump;
-    lump.type = brew::LUMP_TGA;
-    lump.alphaMode = t.alphaMode;
-    lump.body = brew::EncodeTGA(t.image, true);
-    return lump;
 }
 
 } // namespace
@@ -59,7 +49,7 @@ bool WriteContent(const std::string& folder, std::string* error) {
     const std::string base = folder + "/";
     std::vector<brew::Lump> lumps;
     for (const TextureImage& t : MakeSceneTextures()) {
-        lumps.push_back(ImageLump(t));
+        lumps.push_back(brew::ImageLump(t.image, true, t.alphaMode));
     }
     if (!brew::WriteFileBytes(base + "dewkin.works", brew::EncodeResourceFile(lumps), error)) {
         return false;
@@ -68,7 +58,7 @@ bool WriteContent(const std::string& folder, std::string* error) {
         std::vector<brew::Lump> parts(1);
         parts[0].body = brew::EncodeMS3D(b.model);
         for (const TextureImage& t : b.slots) {
-            parts.push_back(ImageLump(t));
+            parts.push_back(brew::ImageLump(t.image, true, t.alphaMode));
         }
         if (!brew::WriteFileBytes(base + b.fileName, brew::EncodeBottleFile(b.header, parts),
                                   error)) {
