@@ -124,21 +124,20 @@ TEST_F(ConfigureTest, ThePreviewShowsTheDesktopOrTheDesktopsPicture) {
     server->SetRootPicture({{0, 0, 1280, 900, desktop}});
     saverfiles::WritePlainPicture(saver.home / "wall.png", picture);
     saver.WriteXfceSettings({{"screen", 0, saver.home / "wall.png"}});
-    for (const auto& [kind, colour] : {std::pair{0, desktop}, std::pair{1, picture}}) {
+    for (const auto& c : {std::pair{0, desktop}, std::pair{1, picture}}) {
         saverfiles::Prefs prefs; // no bottles: the whole preview is background
-        prefs.bgType = kind;
+        prefs.bgType = c.first;
         saverfiles::WritePreferences(prefs);
         ASSERT_NE(Open({{"XDG_CURRENT_DESKTOP", "XFCE"}}), "") << saver.process.Output();
         int shown = 0;
-        EXPECT_TRUE(WaitFor(kPatience,
-                            [&] {
-                                const std::vector<RGBA> shot = Shot();
-                                shown = int(std::count_if(shot.begin(), shot.end(), [&](RGBA p) {
-                                    return saverfiles::Near(p, colour);
-                                }));
-                                return shown > kPreviewWidth * kPreviewHeight * 9 / 10;
-                            }))
-            << "kind " << kind << ": " << shown << " pixels\n"
+        const auto previewed = [&] {
+            const std::vector<RGBA> shot = Shot();
+            shown = int(std::count_if(shot.begin(), shot.end(),
+                                      [&](RGBA p) { return saverfiles::Near(p, c.second); }));
+            return shown > kPreviewWidth * kPreviewHeight * 9 / 10;
+        };
+        EXPECT_TRUE(WaitFor(kPatience, previewed))
+            << "kind " << c.first << ": " << shown << " pixels\n"
             << saver.process.Output();
         saver.ExpectEndOnSigterm();
     }
