@@ -12,7 +12,7 @@ bool LoopbackServer::Start(const std::string& root) {
         !process.Start({"python3", std::string(source) + "/tests/loopback_server.py", root})) {
         return false;
     }
-    WaitFor(10, [&] { return process.Output().find('\n') != std::string::npos; });
+    WaitFor(kPatience, [&] { return process.Output().find('\n') != std::string::npos; });
     const std::string out = process.Output();
     port = out.rfind("port ", 0) == 0 ? std::atoi(out.c_str() + 5) : 0;
     return port > 0;
