@@ -104,7 +104,11 @@ void WaylandDisplay::Disconnect() {
 }
 
 bool WaylandDisplay::Lost(const char* what) {
-    const int code = display != nullptr ? wl_display_get_error(display) : 0;
+    const int failure = errno;
+    int code = display != nullptr ? wl_display_get_error(display) : 0;
+    if (code == 0) {
+        code = failure;
+    }
     if (code == EPROTO) {
         lastError = "the Wayland compositor ended the connection over a protocol error";
     } else {
