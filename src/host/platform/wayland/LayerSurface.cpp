@@ -161,9 +161,10 @@ bool LayerSurface::MakeCurrent() {
 }
 
 void LayerSurface::Swap() {
-    if (eglSurface == nullptr || closed) {
+    if (eglSurface == nullptr || closed || (presentGate && !presentGate())) {
         return;
     }
+    shown = true;
     // The frame callback asked for here rides on the commit the swap makes.
     if (frameCallback == nullptr) {
         static const wl_callback_listener listener = {FrameDone};
