@@ -2,13 +2,17 @@
 // way the saver uses it.
 #include "FileContents.h"
 #include "RunTool.h"
+#include "SaverFiles.h"
 #include "TempDir.h"
 #include "assets/DataFile.h"
+#include "assets/Pics.h"
 #include "assets/ResFile.h"
 #include "assets/TGALoader.h"
+#include "host/platform/PictureReader.h"
 #include "model/MilkshapeModel.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -169,6 +173,106 @@ TEST_F(Content, BottleTypesAreCompleteAndWellShaped) {
                 << "open edge " << e.first.first << "-" << e.first.second;
         }
         EXPECT_GT(volume, 50.0) << "faces wound inwards";
+    }
+}
+
+// One frame of the real program over the generated content: the last of
+// `frames` drawn frames at w x h, RGB, top row first.
+struct Frame {
+    int width = 0, height = 0;
+    std::vector<uint8_t> rgb;
+    const uint8_t* At(int x, int y) const { return &rgb[(size_t(y) * width + x) * 3]; }
+};
+
+Frame Render(const std::string& resources, const saverfiles::Prefs& prefs, int w, int h,
+             long frames, unsigned seed) {
+    TempDir home;
+    saverfiles::UseUserFolders(home.path());
+    saverfiles::WritePreferences(prefs);
+    const std::string n = std::to_string(frames);
+    const std::string cmd = Quote(BuildProgram("tumblix")) + " --render " + Quote(home / "out") +
+                            " --size " + std::to_string(w) + "x" + std::to_string(h) +
+                            " --frames " + n + " --every " + n + " --seed " + std::to_string(seed) +
+                            " --resources " + Quote(resources);
+    Frame f;
+    if (RunTool(cmd + " >/dev/null 2>&1").status != 0) {
+        ADD_FAILURE() << cmd;
+        return f;
+    }
+    char name[32];
+    std::snprintf(name, sizeof name, "/frame-%05ld.png", frames);
+    PicBitmap picture;
+    if (!ReadPicture((home.path() + "/out" + name).c_str(), &picture)) {
+        ADD_FAILURE() << "no frame from " << cmd;
+        return f;
+    }
+    f.width = picture.pixelsWide;
+    f.height = picture.pixelsHigh;
+    const int step = picture.bitsPerPixel / 8;
+    for (int y = 0; y < f.height; y++) {
+        const uint8_t* row = &picture.bitmapData[size_t(y) * picture.bytesPerRow];
+        for (int x = 0; x < f.width; x++) {
+            f.rgb.insert(f.rgb.end(), row + x * step, row + x * step + 3);
+        }
+    }
+    return f;
+}
+
+// How much of the background one bottle lets through: rendered with the same
+// seed over a near-white and a near-black ground, the change of its pixels
+// (those that differ from either ground) as a part of the grounds' change.
+// Labels let nothing through, so this is the 80th percentile, what most of
+// the glass lets through; -1 when the bottle is not well in view.
+double LetThrough(const std::string& resources, saverfiles::Prefs prefs) {
+    const RGBA light = {235, 235, 235, 255}, dark = {20, 20, 20, 255};
+    const int w = 1280, h = 720;
+    prefs.colour = light;
+    const Frame a = Render(resources, prefs, w, h, 2, 10);
+    prefs.colour = dark;
+    const Frame b = Render(resources, prefs, w, h, 2, 10);
+    if (a.rgb.size() != size_t(w) * h * 3 || b.rgb.size() != a.rgb.size()) {
+        return -1;
+    }
+    std::vector<double> through;
+    for (size_t i = 0; i < a.rgb.size(); i += 3) {
+        int offA = 0, offB = 0, diff = 0;
+        for (int k = 0; k < 3; k++) {
+            offA = std::max(offA, std::abs(a.rgb[i + k] - light.r));
+            offB = std::max(offB, std::abs(b.rgb[i + k] - dark.r));
+            diff += a.rgb[i + k] - b.rgb[i + k];
+        }
+        if (offA > 12 || offB > 12) {
+            through.push_back(diff / 3.0 / (light.r - dark.r));
+        }
+    }
+    if (through.size() < 2000) {
+        return -1;
+    }
+    std::sort(through.begin(), through.end());
+    return through[through.size() * 8 / 10];
+}
+
+// With the shine pass on (the default) every type is see-through glass, and
+// at least as clear as the sphere-mapped glass of the shine pass off.
+TEST_F(Content, EveryTypeLetsTheBackgroundThroughItsGlass) {
+    const std::vector<std::string> files = Names(dir, ".brew");
+    ASSERT_GE(files.size(), 5u);
+    for (const std::string& name : files) {
+        SCOPED_TRACE(name);
+        saverfiles::Prefs prefs;
+        prefs.maxBottles = 1;
+        for (const std::string& other : files) {
+            prefs.switchedOff += other == name ? "" : other + "#";
+        }
+        prefs.switchedOff += "#";
+        const double shine = LetThrough(folder->path(), prefs);
+        prefs.goodShine = false;
+        const double sphere = LetThrough(folder->path(), prefs);
+        std::printf("%s lets %.0f%% through with the shine pass, %.0f%% without\n", name.c_str(),
+                    100 * shine, 100 * sphere);
+        ASSERT_GE(sphere, 0) << "the bottle is in view";
+        EXPECT_GE(shine, 0.30);
+        EXPECT_GE(shine, sphere - 0.02);
     }
 }
 

@@ -174,38 +174,53 @@ brew::Image MakeMessage(const std::string& text) {
     return canvas.ToImage();
 }
 
-// The shine: a sphere map of a dark room with a soft window up and to the
-// left, a small lamp up and to the right and a bright grazing rim. Black is
-// transparent (alpha is brightness), so only the highlights land on the glass.
+// The shine: a sphere map, laid over the front of the glass at an eighth of
+// its brightness, so only bold, bright shapes show at all. On a bottle the
+// map's distance from its centre is the distance across the body, whichever
+// way the bottle turns: a ring of light becomes the long streaks of a lit
+// glass cylinder, the outer edge its bright outline. The window and lamp of
+// the sphere-mapped glass stay, so both looks share one room. Black is
+// transparent (alpha is brightness).
 brew::Image MakeShine() {
     const int size = 256;
+    const double c = size / 2.0;
     Canvas canvas(size, size);
     cairo_t* cr = canvas.cr();
-    // Window: four panes, blurred below.
+    SetColour(cr, 0xffffff);
     for (int i = 0; i < 4; i++) {
         RoundedRectangle(cr, 62 + (i % 2) * 30, 44 + (i / 2) * 36, 26, 32, 4);
     }
-    SetColour(cr, 0xffffff);
     cairo_fill(cr);
-    cairo_arc(cr, 178, 70, 9, 0, 2 * pi);
+    cairo_arc(cr, 178, 70, 10, 0, 2 * pi);
     cairo_fill(cr);
+    // The streaks: broad on the window's side, a thin one opposite.
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_width(cr, 14);
+    cairo_arc(cr, c, c, 78, 0.85 * pi, 1.65 * pi);
+    cairo_stroke(cr);
+    cairo_set_line_width(cr, 5);
+    cairo_arc(cr, c, c, 60, 0.95 * pi, 1.55 * pi);
+    cairo_stroke(cr);
+    cairo_set_line_width(cr, 7);
+    cairo_arc(cr, c, c, 80, 1.85 * pi, 2.3 * pi);
+    cairo_stroke(cr);
     brew::Image soft = canvas.ToImage();
-    BlurImage(&soft, 5);
+    BlurImage(&soft, 2);
     canvas.FromImage(soft);
 
-    cairo_pattern_t* rim = cairo_pattern_create_radial(128, 128, 92, 128, 128, 127);
+    cairo_pattern_t* rim = cairo_pattern_create_radial(c, c, 96, c, c, 127);
     cairo_pattern_add_color_stop_rgba(rim, 0, 1, 1, 1, 0);
-    cairo_pattern_add_color_stop_rgba(rim, 0.75, 1, 1, 1, 0.35);
-    cairo_pattern_add_color_stop_rgba(rim, 1, 1, 1, 1, 0.8);
-    cairo_arc(cr, 128, 128, 127, 0, 2 * pi);
+    cairo_pattern_add_color_stop_rgba(rim, 0.6, 1, 1, 1, 0.6);
+    cairo_pattern_add_color_stop_rgba(rim, 1, 1, 1, 1, 1);
+    cairo_arc(cr, c, c, 127, 0, 2 * pi);
     cairo_set_source(cr, rim);
     cairo_fill(cr);
     cairo_pattern_destroy(rim);
     // A faint warm floor towards the bottom.
-    cairo_pattern_t* floor = cairo_pattern_create_radial(128, 250, 10, 128, 250, 110);
+    cairo_pattern_t* floor = cairo_pattern_create_radial(c, 250, 10, c, 250, 110);
     cairo_pattern_add_color_stop_rgba(floor, 0, 1.0, 0.85, 0.6, 0.35);
     cairo_pattern_add_color_stop_rgba(floor, 1, 1.0, 0.85, 0.6, 0);
-    cairo_arc(cr, 128, 128, 127, 0, 2 * pi);
+    cairo_arc(cr, c, c, 127, 0, 2 * pi);
     cairo_set_source(cr, floor);
     cairo_fill(cr);
     cairo_pattern_destroy(floor);
