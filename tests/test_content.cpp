@@ -218,6 +218,68 @@ Frame Render(const std::string& resources, const saverfiles::Prefs& prefs, int w
     return f;
 }
 
+// The clock at full opacity (from 13 s in) over a plain dark ground: its digits'
+// ink, found column by column, must be as wide as the layout's pitch allows
+// (three quarters of a glyph cell), with no two glyphs touching.
+TEST_F(Content, ClockDigitsFillTheirCellsWithoutTouching) {
+    saverfiles::Prefs prefs;
+    prefs.colour = {20, 30, 60, 255};
+    prefs.showClock = true;
+    const int w = 1920, h = 1080;
+    const Frame f = Render(folder->path(), prefs, w, h, 14 * 35, 1);
+    ASSERT_EQ(f.width, w);
+    // The line is 100 of 768 layout units high, centred on the view; ink is
+    // the glyphs' bright bodies, not their soft surround.
+    const int top = h / 2 - h * 60 / 768, bottom = h / 2 + h * 60 / 768;
+    std::vector<bool> ink(size_t(w), false);
+    for (int y = top; y < bottom; y++) {
+        for (int x = 0; x < w; x++) {
+            ink[size_t(x)] = ink[size_t(x)] || f.At(x, y)[1] > 150;
+        }
+    }
+    struct Run {
+        int left, right;
+        int Width() const { return right - left; }
+        double Centre() const { return (left + right) / 2.0; }
+    };
+    std::vector<Run> runs;
+    for (int x = 0; x < w; x++) {
+        if (ink[size_t(x)] && (x == 0 || !ink[size_t(x) - 1])) {
+            runs.push_back({x, x});
+        }
+        if (ink[size_t(x)]) {
+            runs.back().right = x + 1;
+        }
+    }
+    const double pitch = 0.75 * 100 * w / 1024.0;
+    std::vector<Run> digits; // the colons are much narrower than any digit
+    for (const Run& r : runs) {
+        EXPECT_LT(r.Width(), pitch) << "glyphs at x " << r.left << " run into each other";
+        if (r.Width() > 0.45 * pitch) {
+            digits.push_back(r);
+        }
+    }
+    ASSERT_GE(digits.size(), 5u) << "H:MM:SS at least";
+    std::vector<int> widths;
+    for (const Run& r : digits) {
+        widths.push_back(r.Width());
+    }
+    std::sort(widths.begin(), widths.end());
+    const int digitWidth = widths[widths.size() / 2];
+    int pairs = 0;
+    for (size_t i = 1; i < digits.size(); i++) {
+        if (digits[i].Centre() - digits[i - 1].Centre() > 1.25 * pitch) {
+            continue; // a separator stands between them
+        }
+        pairs++;
+        const int gap = digits[i].left - digits[i - 1].right;
+        std::printf("digits at %d and %d: gap %d px, %.0f%% of a digit's %d px\n",
+                    digits[i - 1].left, digits[i].left, gap, 100.0 * gap / digitWidth, digitWidth);
+        EXPECT_LE(gap, 0.4 * digitWidth) << "spaced-out digits at x " << digits[i].left;
+    }
+    EXPECT_GE(pairs, 2) << "the minutes and the seconds have two digits each";
+}
+
 // How much of the background one bottle lets through: rendered with the same
 // seed over a near-white and a near-black ground, the change of its pixels
 // (those that differ from either ground) as a part of the grounds' change.

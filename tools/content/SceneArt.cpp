@@ -12,32 +12,51 @@ const double pi = 3.14159265358979323846;
 
 // The bitmap font: 16 by 8 cells of 64 pixels, glyph g (character 32 + g) in
 // column g mod 16 and row g div 16 from the top. Text is laid out with a
-// pitch of three quarters of a cell, so each glyph is centred in its cell and
-// squeezed, when it is wide, to leave a gap to its neighbours.
+// pitch of three quarters of a cell, so a glyph centred in its cell may be
+// up to 48 pixels wide, outline included, before it meets its neighbour.
+// Like a clock face, the digits all share one ink width near that limit.
+// Letters and signs come from the monospaced face, drawn for a fixed pitch
+// (an "i" or "l" as wide as an "m"), widened by a third and the widest
+// squeezed, so the countdown's words read as words.
 brew::Image MakeFont() {
     const int cell = 64;
-    const double pitch = cell * 0.75;
-    const double maxInk = pitch - 4;
-    const double baseline = 48;
+    const double outline = 3;                            // the grey surround, each side
+    const double maxInk = cell * 0.75 - 2 * outline - 2; // keeps neighbours apart
+    const double digitInk = 39;
+    const double widen = 1.35;
+    const double baseline = 49;
     Canvas canvas(16 * cell, 8 * cell);
     cairo_t* cr = canvas.cr();
-    SetFont(cr, Face::SansBold, 52);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     for (int g = 1; g < 95; g++) {
         const char text[2] = {char(32 + g), 0};
+        const bool digit = text[0] >= '0' && text[0] <= '9';
+        SetFont(cr, digit ? Face::SansBold : Face::MonoBold, 56);
         cairo_text_extents_t e;
         cairo_text_extents(cr, text, &e);
-        const double squeeze = e.width > maxInk ? maxInk / e.width : 1.0;
+        if (e.width <= 0) {
+            continue;
+        }
+        const double ink = digit ? digitInk : std::min(e.width * widen, maxInk);
         const int x0 = (g % 16) * cell, y0 = (g / 16) * cell;
         cairo_save(cr);
         // Two pixels of black around every glyph, so linear filtering never
         // pulls ink over from a neighbouring cell.
         cairo_rectangle(cr, x0 + 2, y0 + 2, cell - 4, cell - 4);
         cairo_clip(cr);
+        cairo_save(cr);
         cairo_translate(cr, x0 + cell / 2.0, y0 + baseline);
-        cairo_scale(cr, squeeze, 1.0);
+        cairo_scale(cr, ink / e.width, 1.0);
         cairo_move_to(cr, -e.x_bearing - e.width / 2, 0);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_show_text(cr, text);
+        cairo_text_path(cr, text);
+        cairo_restore(cr);
+        // Mid grey, whose alpha is its brightness: over a light background
+        // it darkens, so white lettering keeps an outline there.
+        cairo_set_line_width(cr, 2 * outline);
+        SetColour(cr, 0x808080);
+        cairo_stroke_preserve(cr);
+        SetColour(cr, 0xffffff);
+        cairo_fill(cr);
         cairo_restore(cr);
     }
     return canvas.ToImage();
