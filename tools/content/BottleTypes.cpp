@@ -348,7 +348,7 @@ std::vector<BottleType> MakeBottleTypes() {
         BottleType b = Make("longneck-lager.brew", "Longneck Lager", s,
                             {Label("label", 3.2, 9.0, 145, 16, 4, 1),
                              Label("neck label", 16.2, 17.8, 300, 20, 2, 2)},
-                            {92, 0xb86a22, 0x4a2408, 0xb0702c});
+                            {92, 0xc8680e, 0x4a2408, 0xb0702c});
         AddLabel(&b, "label", LagerLabel(), ALPHA_OPAQUE);
         AddLabel(&b, "neck label", LagerNeck(), ALPHA_OPAQUE);
         types.push_back(std::move(b));
@@ -389,7 +389,7 @@ std::vector<BottleType> MakeBottleTypes() {
         s.mouthDepth = 1.4;
         BottleType b =
             Make("squat-stubby.brew", "Squat Stubby", s, {Label("label", 2.0, 7.8, 140, 16, 4, 1)},
-                 {96, 0xc87a1e, 0x52300c, 0xc08038});
+                 {96, 0xdc8012, 0x52300c, 0xc08038});
         AddLabel(&b, "label", StubbyLabel(), ALPHA_OPAQUE);
         types.push_back(std::move(b));
     }
