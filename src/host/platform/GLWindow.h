@@ -52,6 +52,7 @@ class GLWindow {
     SDL_Window* window = nullptr;
     void* context = nullptr;
     bool initialisedVideo = false;
+    bool headless = false; // on SDL's offscreen driver
     std::string lastError;
 };
 
