@@ -150,9 +150,17 @@ bool GLWindow::CreateContext() {
 }
 
 void GLWindow::Show() {
-    if (window != nullptr) {
-        SDL_ShowWindow(window);
+    if (window == nullptr) {
+        return;
     }
+    // No background: until the first frame is presented, the window shows
+    // what was beneath it instead of a colour the X server paints.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        XSetWindowBackgroundPixmap(info.info.x11.display, info.info.x11.window, None);
+    }
+    SDL_ShowWindow(window);
 }
 
 void GLWindow::Close() {

@@ -33,6 +33,8 @@ class GLWindow {
     // Draws into an existing X window (an XScreenSaver-style host's, or the
     // root window). SDL does not own it: Close leaves the window alone.
     bool OpenForeign(unsigned long xWindow);
+    // Maps the window. It paints no background of its own: until its first
+    // frame it shows what was beneath it.
     void Show();
     // Size of the drawable in pixels.
     void DrawableSize(int* width, int* height) const;
