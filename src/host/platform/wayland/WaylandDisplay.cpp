@@ -85,6 +85,7 @@ void WaylandDisplay::Disconnect() {
         wl_seat_destroy(seat);
         seat = nullptr;
     }
+    seatName = 0;
     if (shm != nullptr) {
         wl_shm_destroy(shm);
         shm = nullptr;
@@ -155,6 +156,13 @@ bool WaylandDisplay::Dispatch(int timeoutMs) {
     return true;
 }
 
+wl_seat* WaylandDisplay::Seat() {
+    if (seat == nullptr && seatName != 0) {
+        seat = Bind<wl_seat>(registry, seatName, &wl_seat_interface, seatVersion, 5);
+    }
+    return seat;
+}
+
 std::vector<std::unique_ptr<WaylandOutput>> WaylandDisplay::TakeRemovedOutputs() {
     std::vector<std::unique_ptr<WaylandOutput>> gone;
     gone.swap(removed);
@@ -173,8 +181,9 @@ void WaylandDisplay::Global(void* data, wl_registry* registry, uint32_t name,
         }
     } else if (which == wl_shm_interface.name && self->shm == nullptr) {
         self->shm = Bind<wl_shm>(registry, name, &wl_shm_interface, version, 1);
-    } else if (which == wl_seat_interface.name && self->seat == nullptr) {
-        self->seat = Bind<wl_seat>(registry, name, &wl_seat_interface, version, 5);
+    } else if (which == wl_seat_interface.name && self->seatName == 0) {
+        self->seatName = name;
+        self->seatVersion = version;
     } else if (which == zwlr_layer_shell_v1_interface.name && self->layerShell == nullptr) {
         self->layerShell = Bind<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface,
                                                      version, 3);

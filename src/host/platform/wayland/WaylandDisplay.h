@@ -43,7 +43,10 @@ class WaylandDisplay {
     wl_display* Display() const { return display; }
     wl_compositor* Compositor() const { return compositor; }
     wl_shm* Shm() const { return shm; }
-    wl_seat* Seat() const { return seat; }
+    // Bound on first use, so that its user's listener hears the
+    // capabilities the compositor sends right after the bind: a keyboard
+    // and mouse plugged in before the saver started are announced only then.
+    wl_seat* Seat();
     zwlr_layer_shell_v1* LayerShell() const { return layerShell; }
     zwlr_screencopy_manager_v1* Screencopy() const { return screencopy; }
     uint32_t ScreencopyVersion() const { return screencopyVersion; }
@@ -66,6 +69,7 @@ class WaylandDisplay {
     wl_compositor* compositor = nullptr;
     wl_shm* shm = nullptr;
     wl_seat* seat = nullptr;
+    uint32_t seatName = 0, seatVersion = 0;
     zwlr_layer_shell_v1* layerShell = nullptr;
     zwlr_screencopy_manager_v1* screencopy = nullptr;
     uint32_t screencopyVersion = 0;
