@@ -31,9 +31,11 @@ std::string LastLines(const std::string& text, size_t count = 5) {
 } // namespace
 
 SwayServer::SwayServer(const Layout& layout) : shape(layout) {
-    if (RunTool("command -v sway && command -v swaymsg && command -v swaybg && command -v grim")
+    if (RunTool("for p in sway swaymsg swaybg swayidle grim wtype setpriv; do command -v $p || "
+                "exit 1; done")
             .status != 0) {
-        reason = "sway, swaybg or grim is not installed (scripts/setup installs them)";
+        reason = "sway, swaybg, swayidle, grim, wtype or setpriv is missing (scripts/setup "
+                 "installs them)";
         return;
     }
     // Under /tmp, not $TMPDIR: the compositor's user must reach it, and a

@@ -29,7 +29,7 @@ VirtualPointer::VirtualPointer(const SwayServer& sway) {
     if (mkfifo(fifo.c_str(), 0600) != 0 || (pipe = open(fifo.c_str(), O_RDWR | O_CLOEXEC)) < 0) {
         return;
     }
-    client.Start({"sh", "-c", "exec \"$0\" - <\"$1\"", BuildProgram("tumblix-vpointer"), fifo},
+    client.Start({"sh", "-c", "exec \"$0\" <\"$1\"", BuildProgram("tumblix-vpointer"), fifo},
                  sway.env());
     // The device is on the seat once the first (empty) line is answered.
     Do("");
