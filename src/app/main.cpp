@@ -4,6 +4,7 @@
 #include "host/platform/Runners.h"
 #include "host/platform/SettingsDialog.h"
 #include "host/platform/XWindows.h"
+#include "host/platform/wayland/WaylandDisplay.h"
 
 #include <chrono>
 #include <climits>
@@ -23,8 +24,11 @@ const char* usageText =
     "\n"
     "Modes:\n"
     "  (no mode)          the screen saver, full screen; quits on a key, a click or a mouse move\n"
+    "                     (on Wayland with overlay surfaces it is --wayland, else X11)\n"
     "  --window [WxH]     one view in an ordinary window (Escape or closing it quits)\n"
     "  --preview          the view is the preview (no overlay)\n"
+    "  --wayland          the screen saver on every output of a Wayland compositor, as overlay\n"
+    "                     surfaces (sway, Hyprland, KDE Plasma, labwc, wayfire, niri, river)\n"
     "  --root             draw into $XSCREENSAVER_WINDOW, else the root window\n"
     "  --window-id ID     draw into the X window ID (decimal or 0x hex)\n"
     "  --configure        the settings dialog with a live preview\n"
@@ -139,6 +143,8 @@ int main(int argc, char** argv) {
             if (!hasValue || !ParseCount(argv[++i], &seed))
                 return Usage("--seed takes a positive number");
             options.seed = static_cast<unsigned>(seed);
+        } else if (a == "--wayland") {
+            mode = a;
         } else if (a == "--root") {
             mode = a;
         } else if (a == "--window-id") {
@@ -190,6 +196,19 @@ int main(int argc, char** argv) {
     }
     if (mode == "--window-id") {
         return RunInWindow(options, xWindow);
+    }
+    if (mode == "--wayland") {
+        return RunWayland(options);
+    }
+    // No mode: a Wayland session whose compositor offers overlay surfaces
+    // gets them; anywhere else (X11, or GNOME's Wayland, which offers none,
+    // through XWayland) the full-screen X11 windows.
+    if (WaylandOffersLayerShell()) {
+        Diagnostics::Note("the Wayland compositor offers overlay surfaces: running as --wayland");
+        return RunWayland(options);
+    }
+    if (std::getenv("WAYLAND_DISPLAY") != nullptr) {
+        Diagnostics::Note("the Wayland compositor offers no overlay surfaces: running on X11");
     }
     return RunSaver(options);
 }

@@ -24,3 +24,11 @@ void Diagnostics::Install(bool verbose) {
 void Diagnostics::Clear() { lastError.clear(); }
 
 const std::string& Diagnostics::LastError() { return lastError; }
+
+bool Diagnostics::Verbose() { return printing; }
+
+void Diagnostics::Note(const std::string& line) {
+    if (printing) {
+        std::fprintf(stderr, "tumblix: %s\n", line.c_str());
+    }
+}

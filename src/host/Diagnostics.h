@@ -10,6 +10,10 @@ class Diagnostics {
     static void Install(bool verbose);
     static void Clear();
     static const std::string& LastError();
+    // Whether the person asked to hear what the program does (--verbose);
+    // Note prints a line then.
+    static bool Verbose();
+    static void Note(const std::string& line);
 };
 
 #endif

@@ -6,7 +6,7 @@
 #include "host/Diagnostics.h"
 #include "host/HostClock.h"
 #include "host/SettingsIO.h"
-#include "host/platform/GLWindow.h"
+#include "host/GLSurface.h"
 #include "host/platform/PreferenceStore.h"
 #include "scene/SSMain.h"
 
@@ -19,7 +19,7 @@ namespace {
 const char* kFallbackPicture = "default-background.png";
 } // namespace
 
-TumblixView::TumblixView(NSRect frame, bool isPreview, GLWindow* view, const std::string& resourcePath)
+TumblixView::TumblixView(NSRect frame, bool isPreview, GLSurface* view, const std::string& resourcePath)
     : ScreenSaverView(frame, isPreview), glView(view), resourceFolder(resourcePath) {
     std::unique_ptr<ScreenSaverDefaults> store =
         ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-class GLWindow;
+class GLSurface;
 class SSMAIN;
 
 // The saver's view: one per screen, plus the preview of the settings
@@ -19,7 +19,7 @@ class TumblixView : public ScreenSaverView {
   public:
     // The view draws into glView's context; resourcePath is the module's
     // resource folder.
-    TumblixView(NSRect frame, bool isPreview, GLWindow* glView, const std::string& resourcePath);
+    TumblixView(NSRect frame, bool isPreview, GLSurface* glView, const std::string& resourcePath);
     ~TumblixView() override;
 
     static bool performGammaFade() { return false; }
@@ -53,7 +53,7 @@ class TumblixView : public ScreenSaverView {
 
     bool MainMonitorOnly = false;
     bool ThisScreenIsOn = false;
-    GLWindow* glView;
+    GLSurface* glView;
     bool viewAllocated = false;
     bool glReady = false;
     bool initialized = false;

@@ -1,6 +1,8 @@
 #ifndef TUMBLIX_HOST_PLATFORM_GLWINDOW_H
 #define TUMBLIX_HOST_PLATFORM_GLWINDOW_H
 
+#include "host/GLSurface.h"
+
 #include <string>
 
 struct SDL_Window;
@@ -8,10 +10,10 @@ struct SDL_Window;
 // An SDL window with its own OpenGL compatibility context. On SDL's
 // "offscreen" video driver this is a headless EGL surface (Mesa llvmpipe),
 // which is what headless runs and the tests draw into.
-class GLWindow {
+class GLWindow : public GLSurface {
   public:
     GLWindow() = default;
-    ~GLWindow();
+    ~GLWindow() override;
     GLWindow(const GLWindow&) = delete;
     GLWindow& operator=(const GLWindow&) = delete;
 
@@ -38,8 +40,8 @@ class GLWindow {
     void DrawableSize(int* width, int* height) const;
     void Close();
 
-    bool MakeCurrent();
-    void Swap();
+    bool MakeCurrent() override;
+    void Swap() override;
     bool IsOpen() const { return context != nullptr; }
     SDL_Window* Window() const { return window; }
     const std::string& error() const { return lastError; }

@@ -7,6 +7,22 @@ void InputWatch::Begin(double now, int pointerX, int pointerY) {
     startTime = now;
     restX = pointerX;
     restY = pointerY;
+    placed = true;
+}
+
+void InputWatch::BeginUnplaced(double now) {
+    startTime = now;
+    placed = false;
+}
+
+bool InputWatch::PointerAt(double now, int x, int y) {
+    if (!placed || now - startTime < SETTLE_SECONDS) {
+        restX = x;
+        restY = y;
+        placed = true;
+        return false;
+    }
+    return std::abs(x - restX) > SLACK_PIXELS || std::abs(y - restY) > SLACK_PIXELS;
 }
 
 bool InputWatch::Quits(const SDL_Event& event, double now, int windowX, int windowY) {
@@ -16,16 +32,8 @@ bool InputWatch::Quits(const SDL_Event& event, double now, int windowX, int wind
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEWHEEL:
         return true;
-    case SDL_MOUSEMOTION: {
-        const int x = windowX + event.motion.x;
-        const int y = windowY + event.motion.y;
-        if (now - startTime < SETTLE_SECONDS) {
-            restX = x;
-            restY = y;
-            return false;
-        }
-        return std::abs(x - restX) > SLACK_PIXELS || std::abs(y - restY) > SLACK_PIXELS;
-    }
+    case SDL_MOUSEMOTION:
+        return PointerAt(now, windowX + event.motion.x, windowY + event.motion.y);
     default:
         return false;
     }

@@ -19,6 +19,13 @@ class InputWatch {
 
     // The pointer's desktop position when the saver started.
     void Begin(double now, int pointerX, int pointerY);
+    // The same, where the pointer's place is unknown until its first event
+    // (Wayland tells a client only when the pointer is over its surface):
+    // that event only places the resting point.
+    void BeginUnplaced(double now);
+    // The pointer seen at this desktop position; true when that is a move
+    // that ends the saver.
+    bool PointerAt(double now, int x, int y);
     // windowX, windowY: the desktop position of the top-left corner of the
     // window a motion event came from (its x and y count from there).
     bool Quits(const SDL_Event& event, double now, int windowX, int windowY);
@@ -27,6 +34,7 @@ class InputWatch {
     double startTime = 0.0;
     int restX = 0;
     int restY = 0;
+    bool placed = false;
 };
 
 #endif

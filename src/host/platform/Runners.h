@@ -23,6 +23,9 @@ int RunBench(const RunOptions& options, double processStart);
 int RunWindow(const RunOptions& options);
 // The screen saver: a full-screen view on every display (SaverHost).
 int RunSaver(const RunOptions& options);
+// The screen saver on a Wayland compositor: an overlay surface on every
+// output (WaylandHost).
+int RunWayland(const RunOptions& options);
 // One view drawing into an existing X window (--root, --window-id).
 int RunInWindow(const RunOptions& options, unsigned long xWindow);
 

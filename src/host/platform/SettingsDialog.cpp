@@ -10,6 +10,7 @@
 #include "host/platform/GtkColourWell.h"
 #include "host/platform/GtkControls.h"
 #include "host/platform/GtkModal.h"
+#include "host/platform/wayland/ScreenCopy.h"
 #include "maths/Misc.h"
 
 #include <GL/gl.h>
@@ -444,6 +445,12 @@ int RunConfigure(const RunOptions& options) {
     frame.height = h;
     // The preview shows the desktop the saver would show.
     InstallDesktopServices();
+    // In a Wayland session the X server (if any) sees none of the desktop:
+    // the compositor's copy of its outputs is the desktop.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (wayland != nullptr && wayland[0] != '\0') {
+        SetDesktopGrabber(GrabWaylandOutput);
+    }
     SetScreens(MonitorScreens(), 0);
     {
         TumblixView view(frame, true, drawable ? &glWindow : nullptr, options.resources);
