@@ -73,7 +73,7 @@ class WaylandTest : public ::testing::Test {
     bool StillRunsAfter(double seconds) { return !saver.process.WaitExit(seconds, nullptr); }
 
     SwayServer sway;
-    // In the middle of the first output before the saver starts, as a mouse.
+    // There before the saver starts, as a mouse is.
     VirtualPointer pointer{sway};
     SaverProgram saver{sway.env(), kFallback};
 };
@@ -117,13 +117,13 @@ TEST_F(WaylandTest, WhatEndsIt) {
         {"wheel 1", true},
         {"move 40 0", true},
         {"move 0 " + std::to_string(slack + 1), true},
-        {"to 20 20 640 240", true}, // absolute, across both outputs
+        {"to 20 20 640 240", true}, // absolute, far from the first place
         {"SIGTERM", true},
         {"move " + std::to_string(slack) + " 0", false},
     };
     for (const auto& [input, ends] : cases) {
         SCOPED_TRACE(input);
-        ASSERT_TRUE(pointer.Do("to 160 120 640 240"));
+        ASSERT_TRUE(pointer.Do("to 160 120 640 240")); // over the first output
         ASSERT_TRUE(saver.Start({"--wayland"}));
         ASSERT_TRUE(Drawn(sway, false, saver.process)) << saver.process.Output();
         if (input == "SIGTERM") {
@@ -155,6 +155,7 @@ TEST_F(WaylandTest, OutputsComingAndGoingAndASecondSaver) {
     int status = -2;
     EXPECT_TRUE(second.WaitExit(kPatience, &status));
     EXPECT_EQ(status, 0) << second.Output();
+    EXPECT_TRUE(saver.process.Running()) << saver.process.Output();
 
     const std::string added = sway.AddOutput();
     ASSERT_FALSE(added.empty());
