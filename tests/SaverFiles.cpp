@@ -20,11 +20,12 @@ void WritePreferences(const Prefs& p) {
     s.BGRES = p.bgRes;
     s.NUM_BOTTLES = p.maxBottles;
     s.DRUNKENBG = p.drunkenBG;
-    s.SHOWCLOCK = false;
+    s.SHOWCLOCK = p.showClock;
+    s.GOODSHINE = p.goodShine;
     s.PLAYSOUND = false;
     s.BGCol = VECTOR3D(p.colour.r / 255.0f, p.colour.g / 255.0f, p.colour.b / 255.0f);
     store->setObject(SETTINGS_VERSION, "version");
-    if (!WriteSettings(*store, s, p.mainMonitorOnly, s.BGPath, "")) {
+    if (!WriteSettings(*store, s, p.mainMonitorOnly, s.BGPath, p.switchedOff)) {
         throw std::runtime_error("cannot write the test preferences: " + store->error());
     }
 }

@@ -17,6 +17,9 @@ struct Prefs {
     int maxBottles = 0;
     bool drunkenBG = false;
     RGBA colour = {255, 255, 255, 255}; // background kind 3
+    bool showClock = false;
+    bool goodShine = true;
+    std::string switchedOff = ""; // bottle files left out: "name#name#...##"
 };
 
 // Writes them into the store under $XDG_CONFIG_HOME, as the settings

@@ -2,13 +2,17 @@
 // way the saver uses it.
 #include "FileContents.h"
 #include "RunTool.h"
+#include "SaverFiles.h"
 #include "TempDir.h"
 #include "assets/DataFile.h"
+#include "assets/Pics.h"
 #include "assets/ResFile.h"
 #include "assets/TGALoader.h"
+#include "host/platform/PictureReader.h"
 #include "model/MilkshapeModel.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
@@ -45,6 +49,8 @@ class Content : public ::testing::Test {
     static void TearDownTestSuite() { delete folder; }
     static inline TempDir* folder = nullptr;
     const std::string dir = folder->path() + "/";
+    PicBitmap Render(const saverfiles::Prefs& prefs, const std::string& size, long frames);
+    double LetThrough(saverfiles::Prefs prefs);
 };
 
 TEST_F(Content, TwoGenerationsAreIdenticalByteForByte) {
@@ -169,6 +175,116 @@ TEST_F(Content, BottleTypesAreCompleteAndWellShaped) {
                 << "open edge " << e.first.first << "-" << e.first.second;
         }
         EXPECT_GT(volume, 50.0) << "faces wound inwards";
+    }
+}
+
+// The last of `frames` frames of the real program over the generated content,
+// seed 10; empty when none came. Pixels top row first, RGB(A).
+PicBitmap Content::Render(const saverfiles::Prefs& prefs, const std::string& size, long frames) {
+    TempDir home;
+    saverfiles::UseUserFolders(home.path());
+    saverfiles::WritePreferences(prefs);
+    const std::string n = std::to_string(frames);
+    const std::string cmd = Quote(BuildProgram("tumblix")) + " --render " + Quote(home / "out") +
+                            " --size " + size + " --frames " + n + " --every " + n +
+                            " --seed 10 --resources " + Quote(dir) + " >/dev/null 2>&1";
+    char name[32];
+    std::snprintf(name, sizeof name, "/out/frame-%05ld.png", frames);
+    PicBitmap frame;
+    EXPECT_TRUE(RunTool(cmd).status == 0 && ReadPicture((home.path() + name).c_str(), &frame))
+        << cmd;
+    return frame;
+}
+
+int Channel(const PicBitmap& f, int x, int y, int k) {
+    return f.bitmapData[size_t(y) * f.bytesPerRow + size_t(x) * f.bitsPerPixel / 8 + k];
+}
+
+// The clock at full opacity (from 13 s in) over a plain dark ground. Its
+// digits' ink (their bright bodies, not the grey outline), found column by
+// column, is as wide as the layout's pitch allows, no two glyphs touching.
+TEST_F(Content, ClockDigitsFillTheirCellsWithoutTouching) {
+    saverfiles::Prefs prefs;
+    prefs.colour = {20, 30, 60, 255};
+    prefs.showClock = true;
+    const PicBitmap f = Render(prefs, "1920x1080", 14 * 35);
+    ASSERT_EQ(f.pixelsWide, 1920);
+    const double pitch = 0.75 * 100 * 1920 / 1024; // the line's rows: 540 -+ 100 * 1080 / 768 / 2
+    std::vector<std::pair<int, int>> digits;       // ink columns [first, last); colons are narrower
+    for (int x = 0, start = -1; x <= 1920; x++) {
+        bool ink = false;
+        for (int y = 460; y < 620 && x < 1920 && !ink; y++) {
+            ink = Channel(f, x, y, 1) > 150;
+        }
+        if (ink && start < 0) {
+            start = x;
+        } else if (!ink && start >= 0) {
+            EXPECT_LT(x - start, pitch) << "glyphs at x " << start << " run into each other";
+            if (x - start > 0.45 * pitch) {
+                digits.push_back({start, x});
+            }
+            start = -1;
+        }
+    }
+    ASSERT_GE(digits.size(), 5u) << "H:MM:SS at least";
+    int pairs = 0;
+    for (size_t i = 1; i < digits.size(); i++) {
+        const int gap = digits[i].first - digits[i - 1].second;
+        const int width = std::min(digits[i].second - digits[i].first,
+                                   digits[i - 1].second - digits[i - 1].first);
+        if (gap < 0.75 * pitch) { // else a separator stands between them
+            pairs++;
+            EXPECT_LE(gap, 0.4 * width) << "digits " << width << " px wide, " << gap << " apart";
+        }
+    }
+    EXPECT_GE(pairs, 2) << "the minutes and the seconds have two digits each";
+}
+
+// How much of the background one bottle lets through: over a near-white and a
+// near-black ground, the change of its pixels (those off either ground) as a
+// part of the grounds' change. Labels let nothing through, so this is the
+// 80th percentile, what most of the glass lets through.
+double Content::LetThrough(saverfiles::Prefs prefs) {
+    const int light = 235, dark = 20;
+    prefs.colour = {light, light, light, 255};
+    const PicBitmap a = Render(prefs, "1280x720", 2);
+    prefs.colour = {dark, dark, dark, 255};
+    const PicBitmap b = Render(prefs, "1280x720", 2);
+    std::vector<double> through;
+    for (int i = 0; a.pixelsWide == 1280 && b.pixelsWide == 1280 && i < 1280 * 720; i++) {
+        int offA = 0, offB = 0, diff = 0;
+        for (int k = 0; k < 3; k++) {
+            const int pa = Channel(a, i % 1280, i / 1280, k),
+                      pb = Channel(b, i % 1280, i / 1280, k);
+            offA = std::max(offA, std::abs(pa - light));
+            offB = std::max(offB, std::abs(pb - dark));
+            diff += pa - pb;
+        }
+        if (offA > 12 || offB > 12) {
+            through.push_back(diff / 3.0 / (light - dark));
+        }
+    }
+    EXPECT_GT(through.size(), 2000u) << "the bottle is in view";
+    std::sort(through.begin(), through.end());
+    return through.empty() ? -1 : through[through.size() * 8 / 10];
+}
+
+// With the shine pass on (the default) every type is see-through glass, and
+// at least as clear as the sphere-mapped glass of the shine pass off.
+TEST_F(Content, EveryTypeLetsTheBackgroundThroughItsGlass) {
+    const std::vector<std::string> files = Names(dir, ".brew");
+    for (const std::string& name : files) {
+        saverfiles::Prefs prefs;
+        prefs.maxBottles = 1;
+        for (const std::string& other : files) {
+            prefs.switchedOff += other == name ? "" : other + "#";
+        }
+        prefs.switchedOff += "#";
+        const double shine = LetThrough(prefs);
+        prefs.goodShine = false;
+        const double sphere = LetThrough(prefs);
+        EXPECT_TRUE(shine >= 0.30 && shine >= sphere - 0.02)
+            << name << ": " << shine << " through with the shine pass, " << sphere << " without";
     }
 }
 

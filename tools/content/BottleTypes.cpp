@@ -10,7 +10,13 @@ namespace {
 const double pi = 3.14159265358979323846;
 const int segments = 28;
 
+// With the shine pass on, the glass is one flat colour at the type's alpha
+// over both walls, so the background comes through about (1 - alpha)^2: an
+// alpha much above 100 of 255 turns the bottle into opaque plastic. The tint
+// therefore comes from a clear, fairly light colour, which the light shades
+// across the body, rather than from density.
 struct Glass {
+    uint8_t alpha;   // the flat glass's opacity (the shine pass on)
     unsigned flat;   // the glass colour when the shine pass is on
     unsigned centre; // sphere-mapped: facing the viewer (dim, so mostly see-through)
     unsigned rim;    // sphere-mapped: grazing (bright, so the outline shows)
@@ -287,12 +293,12 @@ TextureImage Slot(const char* name, brew::Image image, uint32_t mode) {
     return t;
 }
 
-BottleType Make(const char* file, const char* name, uint8_t alpha, const BottleShape& shape,
+BottleType Make(const char* file, const char* name, const BottleShape& shape,
                 const std::vector<LabelPatch>& labels, const Glass& glass) {
     BottleType b;
     b.fileName = file;
     b.header.name = name;
-    b.header.alpha = alpha;
+    b.header.alpha = glass.alpha;
     b.model = BuildBottleModel(shape, labels, segments);
     b.slots.push_back(Slot("glass", MakeGlass(glass), ALPHA_BRIGHT));
     brew::Ms3dMaterial m;
@@ -339,10 +345,10 @@ std::vector<BottleType> MakeBottleTypes() {
         s.neckTopRadius = 0.95;
         s.lipStart = 20.1;
         s.lipRadius = 1.16;
-        BottleType b = Make("longneck-lager.brew", "Longneck Lager", 135, s,
+        BottleType b = Make("longneck-lager.brew", "Longneck Lager", s,
                             {Label("label", 3.2, 9.0, 145, 16, 4, 1),
                              Label("neck label", 16.2, 17.8, 300, 20, 2, 2)},
-                            {0x7a4214, 0x4a2408, 0xb0702c});
+                            {92, 0xc8680e, 0x4a2408, 0xb0702c});
         AddLabel(&b, "label", LagerLabel(), ALPHA_OPAQUE);
         AddLabel(&b, "neck label", LagerNeck(), ALPHA_OPAQUE);
         types.push_back(std::move(b));
@@ -360,9 +366,9 @@ std::vector<BottleType> MakeBottleTypes() {
         s.lipStart = 19.6;
         s.lipRadius = 1.1;
         BottleType b = Make(
-            "green-pilsner.brew", "Green Pilsner", 125, s,
+            "green-pilsner.brew", "Green Pilsner", s,
             {Label("label", 3.0, 8.6, 150, 16, 4, 1), Label("foil", 14.6, 17.4, 330, 22, 4, 2)},
-            {0x2f7a2a, 0x174a16, 0x5cb850});
+            {88, 0x3fae3a, 0x174a16, 0x5cb850});
         AddLabel(&b, "label", PilsnerLabel(), ALPHA_KEY);
         AddLabel(&b, "foil", PilsnerFoil(), ALPHA_OPAQUE);
         types.push_back(std::move(b));
@@ -382,8 +388,8 @@ std::vector<BottleType> MakeBottleTypes() {
         s.wall = 0.32;
         s.mouthDepth = 1.4;
         BottleType b =
-            Make("squat-stubby.brew", "Squat Stubby", 165, s,
-                 {Label("label", 2.0, 7.8, 140, 16, 4, 1)}, {0x8a4e16, 0x52300c, 0xc08038});
+            Make("squat-stubby.brew", "Squat Stubby", s, {Label("label", 2.0, 7.8, 140, 16, 4, 1)},
+                 {96, 0xdc8012, 0x52300c, 0xc08038});
         AddLabel(&b, "label", StubbyLabel(), ALPHA_OPAQUE);
         types.push_back(std::move(b));
     }
@@ -399,10 +405,10 @@ std::vector<BottleType> MakeBottleTypes() {
         s.neckTopRadius = 1.05;
         s.lipStart = 18.4;
         s.lipRadius = 1.3;
-        BottleType b = Make("dark-stout.brew", "Dark Stout", 215, s,
+        BottleType b = Make("dark-stout.brew", "Dark Stout", s,
                             {Label("label", 2.8, 8.6, 145, 16, 4, 1),
                              Label("neck label", 14.6, 16.4, 300, 20, 2, 2)},
-                            {0x2a1a0e, 0x3a2414, 0x8a6040});
+                            {90, 0x3a200c, 0x3a2414, 0x8a6040});
         AddLabel(&b, "label", StoutLabel(), ALPHA_KEY);
         AddLabel(&b, "neck label", StoutNeck(), ALPHA_OPAQUE);
         types.push_back(std::move(b));
@@ -420,8 +426,8 @@ std::vector<BottleType> MakeBottleTypes() {
         s.lipStart = 19.1;
         s.lipRadius = 1.12;
         BottleType b =
-            Make("clear-summer-ale.brew", "Clear Summer Ale", 55, s,
-                 {Label("label", 3.4, 8.8, 145, 16, 4, 1)}, {0x7e969c, 0x3c4a50, 0xc8dce2});
+            Make("clear-summer-ale.brew", "Clear Summer Ale", s,
+                 {Label("label", 3.4, 8.8, 145, 16, 4, 1)}, {56, 0xb4d8d4, 0x3c4a50, 0xc8dce2});
         AddLabel(&b, "label", SummerLabel(), ALPHA_OPAQUE);
         types.push_back(std::move(b));
     }

@@ -12,32 +12,51 @@ const double pi = 3.14159265358979323846;
 
 // The bitmap font: 16 by 8 cells of 64 pixels, glyph g (character 32 + g) in
 // column g mod 16 and row g div 16 from the top. Text is laid out with a
-// pitch of three quarters of a cell, so each glyph is centred in its cell and
-// squeezed, when it is wide, to leave a gap to its neighbours.
+// pitch of three quarters of a cell, so a glyph centred in its cell may be
+// up to 48 pixels wide, outline included, before it meets its neighbour.
+// Like a clock face, the digits all share one ink width near that limit.
+// Letters and signs come from the monospaced face, drawn for a fixed pitch
+// (an "i" or "l" as wide as an "m"), widened by a third and the widest
+// squeezed, so the countdown's words read as words.
 brew::Image MakeFont() {
     const int cell = 64;
-    const double pitch = cell * 0.75;
-    const double maxInk = pitch - 4;
-    const double baseline = 48;
+    const double outline = 3;                            // the grey surround, each side
+    const double maxInk = cell * 0.75 - 2 * outline - 2; // keeps neighbours apart
+    const double digitInk = 39;
+    const double widen = 1.35;
+    const double baseline = 49;
     Canvas canvas(16 * cell, 8 * cell);
     cairo_t* cr = canvas.cr();
-    SetFont(cr, Face::SansBold, 52);
+    cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
     for (int g = 1; g < 95; g++) {
         const char text[2] = {char(32 + g), 0};
+        const bool digit = text[0] >= '0' && text[0] <= '9';
+        SetFont(cr, digit ? Face::SansBold : Face::MonoBold, 56);
         cairo_text_extents_t e;
         cairo_text_extents(cr, text, &e);
-        const double squeeze = e.width > maxInk ? maxInk / e.width : 1.0;
+        if (e.width <= 0) {
+            continue;
+        }
+        const double ink = digit ? digitInk : std::min(e.width * widen, maxInk);
         const int x0 = (g % 16) * cell, y0 = (g / 16) * cell;
         cairo_save(cr);
         // Two pixels of black around every glyph, so linear filtering never
         // pulls ink over from a neighbouring cell.
         cairo_rectangle(cr, x0 + 2, y0 + 2, cell - 4, cell - 4);
         cairo_clip(cr);
+        cairo_save(cr);
         cairo_translate(cr, x0 + cell / 2.0, y0 + baseline);
-        cairo_scale(cr, squeeze, 1.0);
+        cairo_scale(cr, ink / e.width, 1.0);
         cairo_move_to(cr, -e.x_bearing - e.width / 2, 0);
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_show_text(cr, text);
+        cairo_text_path(cr, text);
+        cairo_restore(cr);
+        // Mid grey, whose alpha is its brightness: over a light background
+        // it darkens, so white lettering keeps an outline there.
+        cairo_set_line_width(cr, 2 * outline);
+        SetColour(cr, 0x808080);
+        cairo_stroke_preserve(cr);
+        SetColour(cr, 0xffffff);
+        cairo_fill(cr);
         cairo_restore(cr);
     }
     return canvas.ToImage();
@@ -174,38 +193,53 @@ brew::Image MakeMessage(const std::string& text) {
     return canvas.ToImage();
 }
 
-// The shine: a sphere map of a dark room with a soft window up and to the
-// left, a small lamp up and to the right and a bright grazing rim. Black is
-// transparent (alpha is brightness), so only the highlights land on the glass.
+// The shine: a sphere map, laid over the front of the glass at an eighth of
+// its brightness, so only bold, bright shapes show at all. On a bottle the
+// map's distance from its centre is the distance across the body, whichever
+// way the bottle turns: a ring of light becomes the long streaks of a lit
+// glass cylinder, the outer edge its bright outline. The window and lamp of
+// the sphere-mapped glass stay, so both looks share one room. Black is
+// transparent (alpha is brightness).
 brew::Image MakeShine() {
     const int size = 256;
+    const double c = size / 2.0;
     Canvas canvas(size, size);
     cairo_t* cr = canvas.cr();
-    // Window: four panes, blurred below.
+    SetColour(cr, 0xffffff);
     for (int i = 0; i < 4; i++) {
         RoundedRectangle(cr, 62 + (i % 2) * 30, 44 + (i / 2) * 36, 26, 32, 4);
     }
-    SetColour(cr, 0xffffff);
     cairo_fill(cr);
-    cairo_arc(cr, 178, 70, 9, 0, 2 * pi);
+    cairo_arc(cr, 178, 70, 10, 0, 2 * pi);
     cairo_fill(cr);
+    // The streaks: broad on the window's side, a thin one opposite.
+    cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+    cairo_set_line_width(cr, 14);
+    cairo_arc(cr, c, c, 78, 0.85 * pi, 1.65 * pi);
+    cairo_stroke(cr);
+    cairo_set_line_width(cr, 5);
+    cairo_arc(cr, c, c, 60, 0.95 * pi, 1.55 * pi);
+    cairo_stroke(cr);
+    cairo_set_line_width(cr, 7);
+    cairo_arc(cr, c, c, 80, 1.85 * pi, 2.3 * pi);
+    cairo_stroke(cr);
     brew::Image soft = canvas.ToImage();
-    BlurImage(&soft, 5);
+    BlurImage(&soft, 2);
     canvas.FromImage(soft);
 
-    cairo_pattern_t* rim = cairo_pattern_create_radial(128, 128, 92, 128, 128, 127);
+    cairo_pattern_t* rim = cairo_pattern_create_radial(c, c, 96, c, c, 127);
     cairo_pattern_add_color_stop_rgba(rim, 0, 1, 1, 1, 0);
-    cairo_pattern_add_color_stop_rgba(rim, 0.75, 1, 1, 1, 0.35);
-    cairo_pattern_add_color_stop_rgba(rim, 1, 1, 1, 1, 0.8);
-    cairo_arc(cr, 128, 128, 127, 0, 2 * pi);
+    cairo_pattern_add_color_stop_rgba(rim, 0.6, 1, 1, 1, 0.6);
+    cairo_pattern_add_color_stop_rgba(rim, 1, 1, 1, 1, 1);
+    cairo_arc(cr, c, c, 127, 0, 2 * pi);
     cairo_set_source(cr, rim);
     cairo_fill(cr);
     cairo_pattern_destroy(rim);
     // A faint warm floor towards the bottom.
-    cairo_pattern_t* floor = cairo_pattern_create_radial(128, 250, 10, 128, 250, 110);
+    cairo_pattern_t* floor = cairo_pattern_create_radial(c, 250, 10, c, 250, 110);
     cairo_pattern_add_color_stop_rgba(floor, 0, 1.0, 0.85, 0.6, 0.35);
     cairo_pattern_add_color_stop_rgba(floor, 1, 1.0, 0.85, 0.6, 0);
-    cairo_arc(cr, 128, 128, 127, 0, 2 * pi);
+    cairo_arc(cr, c, c, 127, 0, 2 * pi);
     cairo_set_source(cr, floor);
     cairo_fill(cr);
     cairo_pattern_destroy(floor);

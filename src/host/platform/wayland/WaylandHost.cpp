@@ -16,6 +16,9 @@ namespace {
 
 // How long the compositor may take to size a new surface.
 const double kConfigureSeconds = 5.0;
+// More outputs than any desk has: each costs a GL context, so a broken
+// compositor that announces thousands gets no more.
+const size_t kMaxScreens = 16;
 
 } // namespace
 
@@ -79,9 +82,12 @@ bool WaylandHost::Open(const RunOptions& o) {
 }
 
 bool WaylandHost::AddOutput(WaylandOutput& output) {
+    output.number = nextNumber++;
+    if (screens.size() >= kMaxScreens) {
+        return true;
+    }
     auto screen = std::make_unique<Screen>();
     screen->output = &output;
-    output.number = nextNumber++;
     screen->surface = std::make_unique<LayerSurface>(display, egl, output);
     if (!screen->surface->Create()) {
         lastError = output.Name() + ": " + screen->surface->error();
