@@ -12,6 +12,7 @@
 #include "scene/SSMain.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <ctime>
 #include <gtest/gtest.h>
 #include <vector>
@@ -95,6 +96,40 @@ TEST_F(SaverHostTest, TwoDisplaysRunTwoScenesEachWithItsOwnBottles) {
     for (int k = 0; k < 5; k++) {
         EXPECT_FALSE(a[k].pos.x == b[k].pos.x && a[k].pos.y == b[k].pos.y) << k;
     }
+}
+
+// The real saver starts over the desktop as it was: from its launch until
+// its first frame, a client reading the screen every few milliseconds never
+// sees it black (no cleared window shown while the scene sets up).
+TEST_F(SaverHostTest, TheRealSaverShowsTheDesktopNotBlackUntilItsFirstFrame) {
+    const RGBA desktop{0, 200, 90, 255};
+    server->SetRootPicture({{0, 0, 320, 240, desktop}});
+    SaverProgram saver(*server, kFallback); // its home holds the preferences
+    saverfiles::Prefs prefs;
+    prefs.maxBottles = 3;
+    prefs.colour = RGBA{40, 60, 250, 255}; // the first frame, told from the desktop
+    saverfiles::WritePreferences(prefs);
+    ASSERT_TRUE(saver.Start({}));
+    std::string seen; // the black share of every look at the screen until the frame
+    double mostBlack = 0.0;
+    const bool framed = WaitFor(kPatience, [&] {
+        const std::vector<RGBA> screen = server->Pixels(server->root(), 320, 240);
+        const auto share = [&](RGBA c) {
+            return double(std::count_if(screen.begin(), screen.end(),
+                                        [&](RGBA p) { return saverfiles::Near(p, c); })) /
+                   double(screen.size());
+        };
+        if (share(prefs.colour) > 0.5) {
+            return true;
+        }
+        mostBlack = std::max(mostBlack, share(kBlack));
+        seen += std::to_string(int(share(kBlack) * 100.0 + 0.5)) + "% ";
+        return false;
+    });
+    ASSERT_TRUE(framed) << saver.process.Output();
+    ASSERT_FALSE(seen.empty()) << "the first frame came before the first look";
+    EXPECT_LE(mostBlack, 0.05) << "black, per look until the first frame: " << seen;
+    saver.ExpectEndOnSigterm();
 }
 
 // The real saver on a real two-monitor server: each monitor gets its own

@@ -67,7 +67,9 @@ void TumblixView::startAnimation() {
     if (glView != nullptr && glView->MakeCurrent()) {
         glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glView->Swap();
+        if (presentStartBlack || !ThisScreenIsOn) {
+            glView->Swap();
+        }
     }
     ScreenSaverView::startAnimation();
 }

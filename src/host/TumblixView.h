@@ -46,6 +46,11 @@ class TumblixView : public ScreenSaverView {
     // pixels there), and the number of frames drawn so far.
     std::function<void()> onFrameDrawn;
     long framesDrawn = 0;
+    // Whether start presents the black it clears to (it always clears the
+    // buffer). The full-screen host turns it off: its windows, which paint
+    // no background, then go on showing the desktop until the first frame.
+    // A view whose screen stays off presents its black all the same.
+    bool presentStartBlack = true;
     // Seeds the scene with this number instead of the clock.
     std::optional<unsigned> seed;
     // Why the scene could not be set up; empty while nothing failed.

@@ -1,9 +1,11 @@
 #include "host/platform/GLWindow.h"
 
+#include <GL/gl.h>
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <cstdint>
+#include <cstring>
 
 GLWindow::~GLWindow() {
     Close();
@@ -136,6 +138,8 @@ bool GLWindow::Create(const char* title, int x, int y, int width, int height, un
 }
 
 bool GLWindow::CreateContext() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    headless = driver != nullptr && std::strcmp(driver, "offscreen") == 0;
     context = SDL_GL_CreateContext(window);
     if (context == nullptr) {
         lastError = std::string("cannot create an OpenGL context: ") + SDL_GetError();
@@ -146,9 +150,17 @@ bool GLWindow::CreateContext() {
 }
 
 void GLWindow::Show() {
-    if (window != nullptr) {
-        SDL_ShowWindow(window);
+    if (window == nullptr) {
+        return;
     }
+    // No background: until the first frame is presented, the window shows
+    // what was beneath it instead of a colour the X server paints.
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        XSetWindowBackgroundPixmap(info.info.x11.display, info.info.x11.window, None);
+    }
+    SDL_ShowWindow(window);
 }
 
 void GLWindow::Close() {
@@ -179,7 +191,14 @@ bool GLWindow::MakeCurrent() {
 }
 
 void GLWindow::Swap() {
-    if (window != nullptr) {
-        SDL_GL_SwapWindow(window);
+    if (window == nullptr) {
+        return;
     }
+    // A headless surface's swap presents nothing and so waits for nothing:
+    // the driver would queue frame after frame, its memory growing with
+    // the length of the run. Waiting here keeps one frame at a time.
+    if (headless) {
+        glFinish();
+    }
+    SDL_GL_SwapWindow(window);
 }

@@ -35,6 +35,8 @@ class GLWindow : public GLSurface {
     // Draws into an existing X window (an XScreenSaver-style host's, or the
     // root window). SDL does not own it: Close leaves the window alone.
     bool OpenForeign(unsigned long xWindow);
+    // Maps the window. It paints no background of its own: until its first
+    // frame it shows what was beneath it.
     void Show();
     // Size of the drawable in pixels.
     void DrawableSize(int* width, int* height) const;
@@ -54,6 +56,7 @@ class GLWindow : public GLSurface {
     SDL_Window* window = nullptr;
     void* context = nullptr;
     bool initialisedVideo = false;
+    bool headless = false; // on SDL's offscreen driver
     std::string lastError;
 };
 

@@ -103,8 +103,13 @@ bool SaverHost::Open(const std::vector<Display>& displays, const RunOptions& o) 
 }
 
 void SaverHost::Start() {
-    for (auto& window : windows) {
-        window->Show();
+    // The windows have no X background: until a view presents its first
+    // frame its window still shows the desktop as it was, rather than
+    // black while the scene sets up. A view whose screen stays off shows
+    // its black at once.
+    for (size_t i = 0; i < views.size(); i++) {
+        windows[i]->Show();
+        views[i]->presentStartBlack = false;
     }
     SDL_ShowCursor(SDL_DISABLE);
     hidCursor = true;

@@ -30,7 +30,9 @@ class SaverHost {
     // its desktop capture before any of them shows. On false, error() says
     // why and nothing stays open.
     bool Open(const std::vector<Display>& displays, const RunOptions& options);
-    // Shows the windows and starts every view (each clears to black).
+    // Shows the windows and starts every view (each clears to black, but
+    // only a view whose screen stays off shows it: the others show the
+    // desktop until their first frame).
     void Start();
     // One tick of every animating view, in display order, never overlapping.
     void Tick();

@@ -161,10 +161,9 @@ bool LayerSurface::MakeCurrent() {
 }
 
 void LayerSurface::Swap() {
-    if (eglSurface == nullptr || closed || (presentGate && !presentGate())) {
+    if (eglSurface == nullptr || closed) {
         return;
     }
-    shown = true;
     // The frame callback asked for here rides on the commit the swap makes.
     if (frameCallback == nullptr) {
         static const wl_callback_listener listener = {FrameDone};

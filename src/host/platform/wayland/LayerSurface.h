@@ -4,7 +4,6 @@
 #include "host/GLSurface.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 struct wl_callback;
@@ -41,11 +40,6 @@ class LayerSurface : public GLSurface {
     bool MakeCurrent() override;
     void Swap() override;
 
-    // The surface shows nothing (the desktop stays in view) until the gate
-    // lets a frame through; frames drawn before are never presented.
-    void SetPresentGate(std::function<bool()> gate) { presentGate = std::move(gate); }
-    bool Shown() const { return shown; }
-
     bool ReadyForFrame() const { return !framePending; }
     bool Closed() const { return closed; }
     // The drawable's size in pixels.
@@ -80,8 +74,6 @@ class LayerSurface : public GLSurface {
     int scale = 1;
     bool framePending = false;
     bool closed = false;
-    bool shown = false;
-    std::function<bool()> presentGate;
     std::string lastError;
 };
 

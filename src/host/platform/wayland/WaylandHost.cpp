@@ -140,13 +140,10 @@ bool WaylandHost::StartScreen(Screen& screen) {
     view->mainScreenNumber = 0;
     view->seed = options.seed;
     view->setFrameSize(surface.PixelWidth(), surface.PixelHeight());
-    // Until its first frame is drawn the output keeps showing the desktop,
-    // not the black of the start: setting the scene up takes a while. A
-    // screen that stays off, or whose scene failed, shows its black.
-    TumblixView* shown = view.get();
-    surface.SetPresentGate([shown] {
-        return shown->framesDrawn > 0 || !shown->ThisScreenIsOn || !shown->setupError.empty();
-    });
+    // A layer surface shows nothing until its first frame: the output
+    // keeps showing the desktop while the scene sets up, not the black of
+    // the start (a screen that stays off still shows its black).
+    view->presentStartBlack = false;
     Diagnostics::Note("wayland: " + screen.output->Name() + " is screen " +
                       std::to_string(view->screenNumber) + ", " +
                       std::to_string(surface.PixelWidth()) + "x" +
@@ -191,9 +188,6 @@ void WaylandHost::Tick() {
             continue;
         }
         view->animateOneFrame();
-        if (!view->setupError.empty() && !screen->surface->Shown()) {
-            screen->surface->Swap(); // the black a failed scene leaves
-        }
         if (!screen->reported && !view->setupError.empty()) {
             std::fprintf(stderr, "tumblix: %s: cannot set the scene up: %s\n",
                          screen->output->Name().c_str(), view->setupError.c_str());
