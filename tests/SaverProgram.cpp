@@ -7,12 +7,16 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
-SaverProgram::SaverProgram(const XServer& server, RGBA fallback) : server(server) {
+SaverProgram::SaverProgram(const XServer& server, RGBA fallback)
+    : SaverProgram(Env{{"DISPLAY", server.name()}}, fallback) {
+    this->server = &server;
+}
+
+SaverProgram::SaverProgram(const Env& display, RGBA fallback) {
     saverfiles::UseUserFolders(home.path());
     resources = home.Subdir("res");
     saverfiles::WriteResources(resources, 2, fallback);
-    env = {{"DISPLAY", server.name()},
-           {"XDG_CONFIG_HOME", home / "config"},
+    env = {{"XDG_CONFIG_HOME", home / "config"},
            {"XDG_DATA_HOME", home / "data"},
            // No desktop settings schemas: kind 1 shows the fallback picture.
            {"XDG_DATA_DIRS", home.Subdir("no-schemas")},
@@ -22,6 +26,7 @@ SaverProgram::SaverProgram(const XServer& server, RGBA fallback) : server(server
            {"SDL_AUDIODRIVER", "dummy"},
            {"-SDL_VIDEODRIVER", ""},
            {"-XSCREENSAVER_WINDOW", ""}};
+    env.insert(env.end(), display.begin(), display.end());
 }
 
 bool SaverProgram::Start(const std::vector<std::string>& args, const Env& extra) {
@@ -37,7 +42,7 @@ bool SaverProgram::Start(const std::vector<std::string>& args, const Env& extra)
 }
 
 bool SaverProgram::Shows(Window w, int x, int y, RGBA colour) const {
-    return WaitFor(kPatience, [&] { return saverfiles::Near(server.PixelAt(w, x, y), colour); });
+    return WaitFor(kPatience, [&] { return saverfiles::Near(server->PixelAt(w, x, y), colour); });
 }
 
 int SaverProgram::End() {

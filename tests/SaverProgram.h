@@ -25,6 +25,9 @@ class SaverProgram {
   public:
     using Env = std::vector<std::pair<std::string, std::string>>;
     SaverProgram(const XServer& server, RGBA fallback);
+    // On another kind of display: `display` says which (and unsets DISPLAY
+    // where it should not be used).
+    SaverProgram(const Env& display, RGBA fallback);
 
     // Starts tumblix with these arguments; `extra` adds to the environment.
     // A run left over from a failed check is killed first.
@@ -39,7 +42,7 @@ class SaverProgram {
     // Xfce's desktop settings (see XfceChannel) in the home.
     void WriteXfceSettings(const XfceImages& images) const;
 
-    const XServer& server;
+    const XServer* server = nullptr;
     TempDir home;
     std::string resources;
     Env env;

@@ -1,0 +1,209 @@
+#include "SwayServer.h"
+
+#include "RunTool.h"
+#include "SaverFiles.h"
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr uid_t kNobody = 65534;
+
+std::string Hex(RGBA c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02X%02X%02X", c.r, c.g, c.b);
+    return text;
+}
+
+std::string LastLines(const std::string& text, size_t count = 5) {
+    size_t at = text.size();
+    for (size_t n = 0; n <= count && at != std::string::npos && at > 0; n++) {
+        at = text.rfind('\n', at - 1);
+    }
+    return at == std::string::npos ? text : text.substr(at + 1);
+}
+
+} // namespace
+
+SwayServer::SwayServer(const Layout& layout) : shape(layout) {
+    if (RunTool("for p in sway swaymsg swaybg swayidle grim wtype setpriv; do command -v $p || "
+                "exit 1; done")
+            .status != 0) {
+        reason = "sway, swaybg, swayidle, grim, wtype or setpriv is missing (scripts/setup "
+                 "installs them)";
+        return;
+    }
+    // Under /tmp, not $TMPDIR: the compositor's user must reach it, and a
+    // socket's path must stay short.
+    char pattern[] = "/tmp/tumblix-sway-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+        reason = "no temporary folder";
+        return;
+    }
+    folder = pattern;
+    runtime = folder + "/run";
+    const bool root = geteuid() == 0;
+    if (chmod(folder.c_str(), 0711) != 0 || mkdir(runtime.c_str(), 0700) != 0 ||
+        (root && chown(runtime.c_str(), kNobody, kNobody) != 0)) {
+        reason = "cannot make the compositor's runtime folder";
+        return;
+    }
+    if (!Start()) {
+        reason += "\n" + LastLines(sway.Output());
+    }
+}
+
+bool SwayServer::Start() {
+    const int width = int(shape.width / shape.scale), height = int(shape.height / shape.scale);
+    std::ofstream config(folder + "/config");
+    config << "xwayland disable\n";
+    for (int i = 0; i < 3; i++) {
+        config << "output " << OutputName(i) << " mode " << shape.width << "x" << shape.height
+               << " scale " << shape.scale << " position " << (shape.stacked ? 0 : i * width) << " "
+               << (shape.stacked ? i * height : 0) << " bg " << Hex(shape.colours[i])
+               << " solid_color\n";
+    }
+    config.close();
+    chmod((folder + "/config").c_str(), 0644);
+
+    std::vector<std::string> argv = {"sway", "-c", folder + "/config"};
+    if (geteuid() == 0) {
+        argv.insert(argv.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    }
+    if (!sway.Start(argv, {{"WLR_BACKENDS", "headless"},
+                           {"WLR_RENDERER", "pixman"},
+                           {"WLR_LIBINPUT_NO_DEVICES", "1"},
+                           {"XDG_RUNTIME_DIR", runtime},
+                           {"HOME", runtime},
+                           {"-DISPLAY", ""},
+                           {"-WAYLAND_DISPLAY", ""},
+                           {"-WAYLAND_SOCKET", ""},
+                           {"-SWAYSOCK", ""}})) {
+        reason = "sway did not start";
+        return false;
+    }
+    // The Wayland socket and the IPC socket, in a folder no one else uses.
+    std::string display, ipc;
+    WaitFor(kPatience, [&] {
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(runtime, error)) {
+            const std::string name = entry.path().filename();
+            if (name.rfind("wayland-", 0) == 0 && name.find('.') == std::string::npos) {
+                display = name;
+            } else if (name.rfind("sway-ipc.", 0) == 0) {
+                ipc = entry.path();
+            }
+        }
+        return (!display.empty() && !ipc.empty()) || !sway.Running();
+    });
+    if (display.empty() || ipc.empty()) {
+        reason = "sway made no sockets";
+        return false;
+    }
+    clientEnv = {{"WAYLAND_DISPLAY", display},
+                 {"XDG_RUNTIME_DIR", runtime},
+                 {"SWAYSOCK", ipc},
+                 {"-DISPLAY", ""},
+                 {"-WAYLAND_SOCKET", ""}};
+
+    // The headless backend starts with one output; the second is made.
+    auto both = [&] {
+        return ActiveOutputs() == std::vector<std::string>{OutputName(0), OutputName(1)};
+    };
+    if (!WaitFor(kPatience, [&] { return ActiveOutputs().size() == 1 || !sway.Running(); }) ||
+        Run("swaymsg create_output >/dev/null").status != 0 || !WaitFor(kPatience, both)) {
+        reason = "sway did not show two outputs";
+        return false;
+    }
+    for (int i = 0; i < 2; i++) {
+        if (!ShowsDesktop(i)) {
+            reason = OutputName(i) + " never showed its desktop colour";
+            return false;
+        }
+    }
+    return true;
+}
+
+// swaybg paints the desktops on its own time.
+bool SwayServer::ShowsDesktop(int output) const {
+    return WaitFor(kPatience,
+                   [&] { return Screenshot(output).Share(shape.colours[output]) == 1.0; });
+}
+
+std::string SwayServer::AddOutput() {
+    const ToolResult made = Run("swaymsg create_output >/dev/null");
+    const bool shown =
+        made.status == 0 && WaitFor(kPatience, [&] { return ActiveOutputs().size() == 3; });
+    return shown && ActiveOutputs().back() == OutputName(2) ? OutputName(2) : "";
+}
+
+SwayServer::~SwayServer() {
+    if (sway.Running()) {
+        Run("swaymsg exit >/dev/null 2>&1");
+        if (!sway.WaitExit(kPatience, nullptr)) {
+            sway.Signal(SIGKILL);
+            sway.WaitExit(kPatience, nullptr);
+        }
+    }
+    if (!folder.empty()) {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+}
+
+ToolResult SwayServer::Run(const std::string& commandLine) const {
+    std::string unset, set; // env takes its options before the settings
+    for (const auto& [name, value] : clientEnv) {
+        (name[0] == '-' ? unset : set) +=
+            name[0] == '-' ? " -u " + name.substr(1) : " " + name + "=" + Quote(value);
+    }
+    const std::string line = "env" + unset + set;
+    return RunTool(line + " sh -c " + Quote(commandLine));
+}
+
+std::vector<std::string> SwayServer::ActiveOutputs() const {
+    // The plain listing names each output on a line "Output NAME 'make model serial'".
+    const ToolResult r = Run("swaymsg -t get_outputs -p 2>/dev/null");
+    std::vector<std::string> names;
+    for (size_t at = 0; r.status == 0 && (at = r.out.find("Output ", at)) != std::string::npos;) {
+        const size_t end = r.out.find(' ', at + 7);
+        names.push_back(r.out.substr(at + 7, end - at - 7));
+        at = end;
+    }
+    return names;
+}
+
+SwayServer::Picture SwayServer::Screenshot(int output) const {
+    // grim's PPM: "P6\nW H\n255\n" and the rows, top first.
+    Picture p;
+    const ToolResult r = Run("grim -t ppm -o " + OutputName(output) + " - 2>/dev/null");
+    int depth = 0, header = 0;
+    if (r.status != 0 ||
+        std::sscanf(r.out.c_str(), "P6 %d %d %d%n", &p.width, &p.height, &depth, &header) != 3 ||
+        depth != 255 || r.out.size() != size_t(header) + 1 + size_t(p.width) * p.height * 3) {
+        return Picture{};
+    }
+    const char* rgb = r.out.data() + header + 1;
+    for (int i = 0; i < p.width * p.height; i++, rgb += 3) {
+        p.pixels.push_back(RGBA{uint8_t(rgb[0]), uint8_t(rgb[1]), uint8_t(rgb[2]), 255});
+    }
+    return p;
+}
+
+double SwayServer::Picture::Share(RGBA colour) const {
+    size_t near = 0;
+    for (const RGBA& p : pixels) {
+        near += saverfiles::Near(p, colour) ? 1 : 0;
+    }
+    return pixels.empty() ? 0.0 : double(near) / pixels.size();
+}
+
+void SwayServer::Kill() {
+    sway.Signal(SIGKILL);
+    sway.WaitExit(kPatience, nullptr);
+}

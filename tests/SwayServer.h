@@ -1,0 +1,69 @@
+#ifndef TUMBLIX_TESTS_SWAYSERVER_H
+#define TUMBLIX_TESTS_SWAYSERVER_H
+
+#include "ChildProcess.h"
+#include "GLFixture.h"
+#include "RunTool.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+// A private sway on wlroots' headless backend (software rendering, no
+// input devices) with two outputs, HEADLESS-1 and HEADLESS-2, each showing
+// a plain colour as its desktop; a third, HEADLESS-3, on demand. sway refuses to run as root, so
+// under root it runs as nobody, in a runtime folder of its own; clients of the tests (root or not)
+// reach it through env(). Where it cannot start, ok() is false and whyNot() says why: the tests
+// then fail, sway being part of the setup.
+class SwayServer {
+  public:
+    using Env = std::vector<std::pair<std::string, std::string>>;
+    struct Layout {
+        int width = 320, height = 240; // of each output, in its own pixels
+        bool stacked = false;          // each below the last, or right of it
+        double scale = 1.0;            // of every output
+        RGBA colours[3] = {{32, 64, 128, 255}, {128, 96, 32, 255}, {96, 32, 128, 255}};
+    };
+    explicit SwayServer(const Layout& layout);
+    SwayServer() : SwayServer(Layout{}) {}
+    ~SwayServer();
+    SwayServer(const SwayServer&) = delete;
+    SwayServer& operator=(const SwayServer&) = delete;
+
+    bool ok() const { return reason.empty(); }
+    const std::string& whyNot() const { return reason; }
+    const Layout& layout() const { return shape; }
+    static std::string OutputName(int index) { return "HEADLESS-" + std::to_string(index + 1); }
+    // WAYLAND_DISPLAY, XDG_RUNTIME_DIR and SWAYSOCK, and no X display.
+    const Env& env() const { return clientEnv; }
+    // A shell command line run as a client of this compositor.
+    ToolResult Run(const std::string& commandLine) const;
+    // The names of the outputs sway shows now.
+    std::vector<std::string> ActiveOutputs() const;
+
+    // What an output shows now (grim), top row first, in its own pixels.
+    struct Picture {
+        int width = 0, height = 0;
+        std::vector<RGBA> pixels;
+        // The share of pixels near `colour`, 0 to 1.
+        double Share(RGBA colour) const;
+    };
+    Picture Screenshot(int output) const;
+
+    // Plugs in the third output and waits for its desktop; its name, or
+    // "" when it did not come.
+    std::string AddOutput();
+    // Kills the compositor as a crash would.
+    void Kill();
+
+  private:
+    bool Start();
+    bool ShowsDesktop(int output) const;
+    ChildProcess sway;
+    Layout shape;
+    std::string folder, runtime;
+    Env clientEnv;
+    std::string reason;
+};
+
+#endif

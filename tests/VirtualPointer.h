@@ -1,0 +1,31 @@
+#ifndef TUMBLIX_TESTS_VIRTUALPOINTER_H
+#define TUMBLIX_TESTS_VIRTUALPOINTER_H
+
+#include "ChildProcess.h"
+#include "SwayServer.h"
+
+#include <string>
+
+// A pointer device plugged into a compositor's seat for as long as the
+// object lives (tumblix-vpointer reading commands from a pipe), as a mouse
+// is there before a saver starts.
+class VirtualPointer {
+  public:
+    explicit VirtualPointer(const SwayServer& sway);
+    ~VirtualPointer();
+    VirtualPointer(const VirtualPointer&) = delete;
+    VirtualPointer& operator=(const VirtualPointer&) = delete;
+
+    // Runs commands (see tests/vpointer/tumblix-vpointer.cpp: "move DX DY",
+    // "to X Y W H", "click", "wheel N"); true once the compositor has
+    // taken them.
+    bool Do(const std::string& commands);
+
+  private:
+    ChildProcess client;
+    std::string fifo;
+    int pipe = -1;
+    int done = 0; // lines answered so far
+};
+
+#endif

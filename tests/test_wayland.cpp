@@ -1,0 +1,203 @@
+#include "RunTool.h"
+#include "SaverFiles.h"
+#include "SaverProgram.h"
+#include "SwayServer.h"
+#include "VirtualPointer.h"
+#include "host/platform/InputWatch.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <string>
+#include <thread>
+
+// tumblix --wayland end to end on a private headless sway with two outputs:
+// what it shows on each, what ends it, and how it takes outputs and the
+// compositor coming and going.
+
+namespace {
+
+const RGBA kFallback{230, 0, 230, 255}, kBlack{0, 0, 0, 255};
+
+class WaylandTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(sway.ok()) << sway.whyNot(); }
+
+    // Bottles (up to six; no clock) over the desktop as it was.
+    static void Prefer(bool mainMonitorOnly) {
+        saverfiles::Prefs p;
+        p.bgType = 0;
+        p.maxBottles = 6;
+        p.mainMonitorOnly = mainMonitorOnly;
+        saverfiles::WritePreferences(p);
+    }
+    // Whether the output shows the saver's picture: its own desktop behind
+    // most of it, and something else (bottles) over the rest.
+    static bool ShowsBottles(const SwayServer::Picture& p, RGBA desktop) {
+        const double share = p.Share(desktop);
+        return share > 0.5 && share < 0.99;
+    }
+    static std::string Describe(const SwayServer::Picture& p, RGBA desktop) {
+        std::ostringstream text;
+        text << p.width << "x" << p.height << ", " << int(p.Share(desktop) * 100)
+             << "% desktop colour, " << int(p.Share(kBlack) * 100) << "% black";
+        return text.str();
+    }
+    // Waits until both outputs show the saver (the second black with
+    // mainMonitorOnly), then out the time its input needs to settle;
+    // `runner` is the saver's process, or the one that started it.
+    static ::testing::AssertionResult Drawn(SwayServer& on, bool mainMonitorOnly,
+                                            ChildProcess& runner) {
+        for (int i = 0; i < 2; i++) {
+            const RGBA desktop = on.layout().colours[i];
+            const bool black = i == 1 && mainMonitorOnly;
+            SwayServer::Picture p;
+            if (!WaitFor(kPatience,
+                         [&] {
+                             p = on.Screenshot(i);
+                             return (black ? p.Share(kBlack) == 1.0 : ShowsBottles(p, desktop)) ||
+                                    !runner.Running();
+                         }) ||
+                !runner.Running()) {
+                return ::testing::AssertionFailure()
+                       << SwayServer::OutputName(i) << ": " << Describe(p, desktop)
+                       << (runner.Running() ? "" : " (ended)");
+            }
+        }
+        std::this_thread::sleep_for(
+            std::chrono::duration<double>(InputWatch::SETTLE_SECONDS + 0.2));
+        return ::testing::AssertionSuccess();
+    }
+    bool StillRunsAfter(double seconds) { return !saver.process.WaitExit(seconds, nullptr); }
+
+    SwayServer sway;
+    // There before the saver starts, as a mouse is.
+    VirtualPointer pointer{sway};
+    SaverProgram saver{sway.env(), kFallback};
+};
+
+// swayidle starts it after a second of idle; both outputs show bottles over
+// their own desktop. With "main monitor only" the second output is black
+// (here on scaled outputs, one above the other, started by hand).
+TEST_F(WaylandTest, BothOutputsShowBottlesOverTheirOwnDesktop) {
+    Prefer(false);
+    ChildProcess idle;
+    const std::string command = Quote(BuildProgram("tumblix")) + " --resources " +
+                                Quote(saver.resources) + " --wayland; echo saver ended $?";
+    ASSERT_TRUE(idle.Start({"swayidle", "-w", "timeout", "1", command}, saver.env));
+    EXPECT_TRUE(Drawn(sway, false, idle)) << idle.Output();
+    ASSERT_TRUE(pointer.Do("move 40 0"));
+    EXPECT_TRUE(WaitFor(kPatience, [&] {
+        return idle.Output().find("saver ended 0") != std::string::npos;
+    })) << idle.Output();
+    EXPECT_TRUE(WaitFor(kPatience, [&] {
+        return sway.Screenshot(0).Share(sway.layout().colours[0]) > 0.99; // the cursor is back
+    })) << "left its picture";
+    idle.Signal(SIGTERM);
+
+    SwayServer scaled({320, 240, true, 2.0, {{200, 40, 40, 255}, {40, 200, 40, 255}}});
+    ASSERT_TRUE(scaled.ok()) << scaled.whyNot();
+    SaverProgram onScaled(scaled.env(), kFallback);
+    Prefer(true);
+    ASSERT_TRUE(onScaled.Start({"--wayland"}));
+    EXPECT_TRUE(Drawn(scaled, true, onScaled.process)) << onScaled.process.Output();
+    onScaled.ExpectEndOnSigterm();
+}
+
+// A key, a click, the wheel or a move beyond the slack ends it with status 0,
+// as does SIGTERM; a twitch within the slack does not.
+TEST_F(WaylandTest, WhatEndsIt) {
+    Prefer(false);
+    const int slack = InputWatch::SLACK_PIXELS;
+    const std::pair<std::string, bool> cases[] = {
+        {"wtype -s 800 x", true},
+        {"click", true},
+        {"wheel 1", true},
+        {"move 40 0", true},
+        {"move 0 " + std::to_string(slack + 1), true},
+        {"to 20 20 640 240", true}, // absolute, far from the first place
+        {"SIGTERM", true},
+        {"move " + std::to_string(slack) + " 0", false},
+    };
+    for (const auto& [input, ends] : cases) {
+        SCOPED_TRACE(input);
+        ASSERT_TRUE(pointer.Do("to 160 120 640 240")); // over the first output
+        ASSERT_TRUE(saver.Start({"--wayland"}));
+        ASSERT_TRUE(Drawn(sway, false, saver.process)) << saver.process.Output();
+        if (input == "SIGTERM") {
+            saver.process.Signal(SIGTERM);
+        } else if (input.rfind("wtype", 0) == 0) {
+            EXPECT_EQ(sway.Run(input).status, 0);
+        } else {
+            ASSERT_TRUE(pointer.Do(input));
+        }
+        if (ends) {
+            EXPECT_EQ(saver.End(), 0) << saver.process.Output();
+        } else {
+            EXPECT_TRUE(StillRunsAfter(1.0)) << saver.process.Output();
+            saver.ExpectEndOnSigterm();
+        }
+    }
+}
+
+// An output plugged in while it runs gets bottles too; a second saver in
+// the same session leaves at once, the first carries on.
+TEST_F(WaylandTest, AnOutputPluggedInAndASecondSaver) {
+    Prefer(false);
+    ASSERT_TRUE(saver.Start({"--wayland"}));
+    ASSERT_TRUE(Drawn(sway, false, saver.process)) << saver.process.Output();
+
+    ChildProcess second;
+    ASSERT_TRUE(second.Start({BuildProgram("tumblix"), "--resources", saver.resources, "--wayland"},
+                             saver.env));
+    int status = -2;
+    EXPECT_TRUE(second.WaitExit(kPatience, &status));
+    EXPECT_EQ(status, 0) << second.Output();
+    EXPECT_TRUE(saver.process.Running()) << saver.process.Output();
+
+    const std::string added = sway.AddOutput();
+    ASSERT_FALSE(added.empty());
+    SwayServer::Picture p;
+    EXPECT_TRUE(WaitFor(kPatience,
+                        [&] {
+                            p = sway.Screenshot(2);
+                            return ShowsBottles(p, sway.layout().colours[2]);
+                        }))
+        << added << ": " << Describe(p, sway.layout().colours[2]);
+    saver.ExpectEndOnSigterm();
+}
+
+// An output taken away while it runs neither ends nor crashes it.
+TEST_F(WaylandTest, AnOutputTakenAway) {
+    Prefer(false);
+    ASSERT_TRUE(saver.Start({"--wayland"}));
+    ASSERT_TRUE(Drawn(sway, false, saver.process)) << saver.process.Output();
+    // sway 1.8 unplugs a headless output; 1.7 can only try to disable it.
+    sway.Run("swaymsg output HEADLESS-2 unplug || swaymsg output HEADLESS-2 disable");
+    if (!WaitFor(5.0, [&] { return sway.ActiveOutputs().size() == 1; })) {
+        saver.ExpectEndOnSigterm();
+        GTEST_SKIP() << "this sway cannot take an output away (the headless backend of sway "
+                        "1.7 refuses to disable one)";
+    }
+    EXPECT_TRUE(StillRunsAfter(1.0)) << saver.process.Output();
+    EXPECT_TRUE(ShowsBottles(sway.Screenshot(0), sway.layout().colours[0]));
+    saver.ExpectEndOnSigterm();
+}
+
+// The compositor gone ends it with one line on stderr and a failure status.
+TEST_F(WaylandTest, TheCompositorKilledEndsItWithOneLine) {
+    Prefer(false);
+    ASSERT_TRUE(saver.Start({"--wayland"}));
+    ASSERT_TRUE(Drawn(sway, false, saver.process)) << saver.process.Output();
+    const std::string before = saver.process.Output();
+    sway.Kill();
+    const int status = saver.End();
+    EXPECT_NE(status, -2) << "still running";
+    EXPECT_NE(status, 0);
+    const std::string after = saver.process.Output().substr(before.size());
+    EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 1) << after;
+}
+
+} // namespace
