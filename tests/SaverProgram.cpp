@@ -8,7 +8,8 @@
 #include <gtest/gtest.h>
 
 SaverProgram::SaverProgram(const XServer& server, RGBA fallback)
-    : SaverProgram(Env{{"DISPLAY", server.name()}}, fallback) {
+    // On X only, even when the tests run inside a Wayland session.
+    : SaverProgram(Env{{"DISPLAY", server.name()}, {"-WAYLAND_DISPLAY", ""}}, fallback) {
     this->server = &server;
 }
 
