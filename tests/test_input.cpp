@@ -99,6 +99,32 @@ TEST_F(HostInputTest, RealMovesOnEitherDisplayEndTheSaverOnceSettled) {
     }
 }
 
+// Where the pointer is stays unknown until its first event (Wayland tells a
+// client only over its own surfaces): that event places it, whenever it
+// comes; later moves count by the same slack and settle time.
+TEST(InputWatchTest, AnUnplacedPointerIsPlacedByItsFirstEvent) {
+    const int over = InputWatch::SLACK_PIXELS + 1;
+    const double settled = InputWatch::SETTLE_SECONDS + 0.1;
+    const struct {
+        const char* what;
+        double firstAt, nextAt; // seconds after the start
+        int dx;                 // the next event's distance from the first
+        bool ends;
+    } cases[] = {
+        {"first event after settling, no move", settled, settled, 0, false},
+        {"first event after settling, then a move", settled, settled + 0.1, over, true},
+        {"a move in the slack", 0.0, settled, InputWatch::SLACK_PIXELS, false},
+        {"a move while settling", 0.0, 0.1, 5 * over, false},
+    };
+    for (const auto& c : cases) {
+        InputWatch watch;
+        watch.BeginUnplaced(10.0);
+        EXPECT_FALSE(watch.PointerAt(10.0 + c.firstAt, 500, 300)) << c.what;
+        EXPECT_EQ(watch.PointerAt(10.0 + c.nextAt, 500 + c.dx, 300), c.ends) << c.what;
+        EXPECT_EQ(watch.PointerAt(10.0 + settled + 1.0, 500, 300 + over), true) << c.what;
+    }
+}
+
 class ProgramInputTest : public OnXvfb<400, 300> {
   protected:
     void SetUp() override {
