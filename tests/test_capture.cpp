@@ -299,6 +299,26 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
                             }))
             << seen << saver.process.Output();
         saver.ExpectEndOnSigterm();
+        // Xfce's picture of each monitor, found by the output's name (the
+        // other monitor's named first, so a name not found shows the wrong one).
+        const RGBA walls[2] = {{30, 200, 90, 255}, {200, 90, 30, 255}};
+        for (int m = 0; m < 2; m++) {
+            saverfiles::WritePlainPicture(saver.home / ("wall" + std::to_string(m) + ".png"),
+                                          walls[m]);
+        }
+        saver.WriteXfceSettings(
+            {{"DUMMY0", 0, saver.home / "wall0.png"}, {"DUMMY1", 0, saver.home / "wall1.png"}});
+        prefs.bgType = 1;
+        saverfiles::WritePreferences(prefs);
+        ASSERT_TRUE(saver.Start({}, {{"XDG_CURRENT_DESKTOP", "XFCE"}}));
+        for (int m = 0; m < 2; m++) {
+            EXPECT_TRUE(saver.Shows(server.root(), int(frames[m].x + frames[m].width / 2),
+                                    int(frames[m].y + 10), walls[m]))
+                << m << saver.process.Output();
+        }
+        saver.ExpectEndOnSigterm();
+        prefs.bgType = 0;
+        saverfiles::WritePreferences(prefs);
 
         Display* d = server.connection();
         server.SetRootPicture({});
