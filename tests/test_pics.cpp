@@ -230,11 +230,11 @@ TEST_F(PictureTest, EveryFormatInEachRowOrderReadsTopRowFirst) {
     ASSERT_EQ(SDL_SaveBMP(surface, (tmp / "q.bmp").c_str()), 0);
     SDL_FreeSurface(surface);
     // The same rows stored the other way: a negative height, top row first.
-    std::string bmp = Contents(tmp / "q.bmp");
-    std::vector<uint8_t> flipped(bmp.begin(), bmp.end());
+    const std::string upward = Contents(tmp / "q.bmp");
+    std::vector<uint8_t> flipped(upward.begin(), upward.end());
     const uint32_t start = U32At(flipped, 10), stride = (flipped.size() - start) / 16;
     for (uint32_t y = 0; y < 16; y++) {
-        std::copy_n(bmp.begin() + start + (15 - y) * stride, stride,
+        std::copy_n(upward.begin() + start + (15 - y) * stride, stride,
                     flipped.begin() + start + y * stride);
     }
     PutU32At(flipped, 22, uint32_t(-16));
