@@ -344,7 +344,12 @@ TEST_F(PictureTest, PicturesOverTheEdgeBoundAreRefusedFromTheirHeaders) {
     const std::string jpeg = tmp / "wide.jpg";
     ASSERT_EQ(IMG_SaveJPG(wide, jpeg.c_str(), 90), 0);
     SDL_FreeSurface(wide);
+    // An interlaced first image, then one of 20000 x 1.
+    brew::Bytes twoImages = QuarterGif(true);
+    twoImages.pop_back();
+    twoImages.insert(twoImages.end(), gif.begin() + 13, gif.end());
     const std::pair<std::string, const char*> refused[] = {
+        {fixtures::WriteBytes(tmp / "second.gif", twoImages), "it claims 20000 pixels on an edge"},
         {WritePng("wide.png", Grey(20000, 1)), "it claims 20000 pixels on an edge"},
         {WritePng("tall.png", Grey(1, 16385)), "it claims 16385 pixels on an edge"},
         {fixtures::WriteBytes(tmp / "image.gif", gif), "it claims 20000 pixels on an edge"},
