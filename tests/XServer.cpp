@@ -36,14 +36,54 @@ XServer::~XServer() {
     server.WaitExit(kPatience, nullptr);
 }
 
+namespace {
+
+// The masks of the screen's TrueColor visual of a depth: the pixel layout of
+// its drawables (5-6-5 at 16, 10 bits a channel at 30).
+XVisualInfo VisualOfDepth(Display* display, int depth) {
+    XVisualInfo info{};
+    XMatchVisualInfo(display, DefaultScreen(display), depth, TrueColor, &info);
+    return info;
+}
+
+int Shift(unsigned long mask) {
+    int shift = 0;
+    while (mask != 0 && ((mask >> shift) & 1) == 0) {
+        shift++;
+    }
+    return shift;
+}
+
+// A channel of 8 bits scaled to the mask's width, rounded, and back.
+unsigned long ToMask(uint8_t v, unsigned long mask) {
+    const unsigned long top = mask >> Shift(mask);
+    return ((v * top + 127) / 255) << Shift(mask);
+}
+uint8_t FromMask(unsigned long pixel, unsigned long mask) {
+    const unsigned long top = mask >> Shift(mask);
+    return uint8_t((((pixel & mask) >> Shift(mask)) * 255 + top / 2) / top);
+}
+
+} // namespace
+
+unsigned long XServer::PixelOf(RGBA c, int depth) const {
+    const XVisualInfo v = VisualOfDepth(display, depth);
+    return ToMask(c.r, v.red_mask) | ToMask(c.g, v.green_mask) | ToMask(c.b, v.blue_mask);
+}
+
+int XServer::depth() const {
+    return DefaultDepth(display, DefaultScreen(display));
+}
+
 Pixmap XServer::Picture(int width, int height, const std::vector<Area>& areas, int depth) const {
+    depth = depth == 0 ? this->depth() : depth;
     const Pixmap picture =
         XCreatePixmap(display, root(), unsigned(width), unsigned(height), unsigned(depth));
     GC gc = XCreateGC(display, picture, 0, nullptr);
     XSetForeground(display, gc, 0);
     XFillRectangle(display, picture, gc, 0, 0, unsigned(width), unsigned(height));
     for (const Area& a : areas) {
-        XSetForeground(display, gc, (unsigned long)a.colour.r << 16 | a.colour.g << 8 | a.colour.b);
+        XSetForeground(display, gc, PixelOf(a.colour, depth));
         XFillRectangle(display, picture, gc, a.x, a.y, unsigned(a.width), unsigned(a.height));
     }
     XFreeGC(display, gc);
@@ -54,8 +94,7 @@ void XServer::SetRootPicture(const std::vector<Area>& areas) {
     // Xlib keeps the screen size it connected with; the root knows better.
     XWindowAttributes size;
     XGetWindowAttributes(display, root(), &size);
-    const Pixmap picture =
-        Picture(size.width, size.height, areas, DefaultDepth(display, DefaultScreen(display)));
+    const Pixmap picture = Picture(size.width, size.height, areas);
     XSetWindowBackgroundPixmap(display, root(), picture);
     XClearWindow(display, root());
     XFreePixmap(display, picture);
@@ -71,13 +110,15 @@ Window XServer::MakeWindow(int x, int y, int width, int height) {
 
 std::vector<RGBA> XServer::Pixels(Window window, int width, int height, int x, int y) const {
     std::vector<RGBA> pixels;
+    const XVisualInfo v = VisualOfDepth(display, depth());
     XSync(display, False); // every request sent is done
     XImage* image =
         XGetImage(display, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
     for (int row = 0; image != nullptr && row < height; row++) {
         for (int column = 0; column < width; column++) {
             const unsigned long p = XGetPixel(image, column, row);
-            pixels.push_back(RGBA{uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p), 255});
+            pixels.push_back(RGBA{FromMask(p, v.red_mask), FromMask(p, v.green_mask),
+                                  FromMask(p, v.blue_mask), 255});
         }
     }
     if (image != nullptr) {

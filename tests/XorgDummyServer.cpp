@@ -2,6 +2,7 @@
 
 #include "RunTool.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sys/stat.h>
@@ -36,7 +37,8 @@ EndSection
 
 } // namespace
 
-XorgDummyServer::XorgDummyServer(int width, int height) {
+XorgDummyServer::XorgDummyServer(const Monitor& primary, const Monitor& other)
+    : monitors{primary, other} {
     if (RunTool("command -v Xorg >/dev/null && test -e /usr/lib/xorg/modules/drivers/dummy_drv.so")
             .status != 0) {
         reason = "Xorg or its dummy driver (xserver-xorg-video-dummy) is not installed";
@@ -56,30 +58,43 @@ XorgDummyServer::XorgDummyServer(int width, int height) {
         reason = "Xorg did not start for this user";
         return;
     }
-    if (!Arrange(width, height)) {
+    if (!Arrange()) {
         XCloseDisplay(display);
         display = nullptr;
         reason = "the dummy driver did not give two monitors";
     }
 }
 
-// DUMMY0 and DUMMY1 side by side, both of one new mode. The plain query at
-// the end makes the server poll its outputs, so clients see both.
-bool XorgDummyServer::Arrange(int width, int height) {
-    const std::string mode = std::to_string(width) + "x" + std::to_string(height) + "_test";
+// A mode of each monitor's size and the monitors in their places. The plain
+// query at the end makes the server poll its outputs, so clients see both.
+bool XorgDummyServer::Arrange() {
     const std::string xrandr = "DISPLAY=" + name() + " xrandr ";
-    // A mode line at 60 Hz with small blanking; the dummy driver shows any.
-    const int htotal = width + 80, vtotal = height + 10;
-    const std::string modeline = std::to_string(htotal * vtotal * 60 / 1000000.0) + " " +
-                                 std::to_string(width) + " " + std::to_string(width + 16) + " " +
-                                 std::to_string(width + 48) + " " + std::to_string(htotal) + " " +
-                                 std::to_string(height) + " " + std::to_string(height + 3) + " " +
-                                 std::to_string(height + 6) + " " + std::to_string(vtotal);
-    for (const std::string& args :
-         {"--newmode " + mode + " " + modeline, "--addmode DUMMY0 " + mode,
-          "--addmode DUMMY1 " + mode, "--output DUMMY0 --mode " + mode + " --pos 0x0 --primary",
-          "--output DUMMY1 --mode " + mode + " --right-of DUMMY0",
-          "--fb " + std::to_string(2 * width) + "x" + std::to_string(height), std::string()}) {
+    std::vector<std::string> steps;
+    int screenWidth = 0, screenHeight = 0;
+    for (int i = 0; i < 2; i++) {
+        const Monitor& m = monitors[i];
+        const std::string mode = std::to_string(m.width) + "x" + std::to_string(m.height) + "_test";
+        // A mode line at 60 Hz with small blanking; the dummy driver shows any.
+        const int htotal = m.width + 80, vtotal = m.height + 10;
+        const std::string modeline = std::to_string(htotal * vtotal * 60 / 1000000.0) + " " +
+                                     std::to_string(m.width) + " " + std::to_string(m.width + 16) +
+                                     " " + std::to_string(m.width + 48) + " " +
+                                     std::to_string(htotal) + " " + std::to_string(m.height) + " " +
+                                     std::to_string(m.height + 3) + " " +
+                                     std::to_string(m.height + 6) + " " + std::to_string(vtotal);
+        const std::string output = "DUMMY" + std::to_string(i);
+        if (i == 0 || m.width != monitors[0].width || m.height != monitors[0].height) {
+            steps.push_back("--newmode " + mode + " " + modeline);
+        }
+        steps.push_back("--addmode " + output + " " + mode);
+        steps.push_back("--output " + output + " --mode " + mode + " --pos " + std::to_string(m.x) +
+                        "x" + std::to_string(m.y) + (i == 0 ? " --primary" : ""));
+        screenWidth = std::max(screenWidth, m.x + m.width);
+        screenHeight = std::max(screenHeight, m.y + m.height);
+    }
+    steps.push_back("--fb " + std::to_string(screenWidth) + "x" + std::to_string(screenHeight));
+    steps.push_back(std::string());
+    for (const std::string& args : steps) {
         if (RunTool(xrandr + args + " >/dev/null 2>&1").status != 0) {
             return false;
         }
@@ -87,7 +102,7 @@ bool XorgDummyServer::Arrange(int width, int height) {
     // Xlib keeps the screen size it connected with; the root knows better.
     XWindowAttributes root;
     return XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
-           root.width == 2 * width && root.height == height;
+           root.width == screenWidth && root.height == screenHeight;
 }
 
 XorgDummyServer::~XorgDummyServer() {

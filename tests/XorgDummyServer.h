@@ -4,19 +4,29 @@
 #include "XServer.h"
 
 // A private Xorg server on Debian's dummy video driver, showing two
-// monitors of width x height side by side as two RandR outputs: the only
-// kind of server here on which SDL sees more than one display. Where Xorg
-// cannot start (not installed, or refused to this user), ok() is false and
-// whyNot() says why. Killed when the object goes.
+// monitors as two RandR outputs (DUMMY0, the primary, and DUMMY1): the only
+// kind of server here on which SDL sees more than one display. Each monitor
+// has its own size and place on the screen, which is just large enough for
+// both; the first constructor puts two of width x height side by side.
+// Where Xorg cannot start (not installed, or refused to this user), ok() is
+// false and whyNot() says why. Killed when the object goes.
 class XorgDummyServer : public XServer {
   public:
-    XorgDummyServer(int width, int height);
+    struct Monitor {
+        int x, y, width, height;
+    };
+    XorgDummyServer(int width, int height)
+        : XorgDummyServer(Monitor{0, 0, width, height}, Monitor{width, 0, width, height}) {}
+    XorgDummyServer(const Monitor& primary, const Monitor& other);
     ~XorgDummyServer();
 
     const std::string& whyNot() const { return reason; }
+    const Monitor& monitor(int i) const { return monitors[i]; }
 
   private:
-    bool Arrange(int width, int height);
+    bool Arrange();
+
+    Monitor monitors[2];
 
     std::string folder;
     std::string reason;

@@ -6,13 +6,15 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-// A private Xvfb of one screen of width x height; ok() is false where it
-// did not start.
+// A private Xvfb of one screen of width x height at a depth (16: 5-6-5 as
+// VNC servers run, 30: 10 bits a channel); ok() is false where it did not
+// start.
 class XvfbServer : public XServer {
   public:
-    XvfbServer(int width, int height) {
+    XvfbServer(int width, int height, int depth = 24) {
         Launch(
-            {"Xvfb", "-screen", "0", std::to_string(width) + "x" + std::to_string(height) + "x24"});
+            {"Xvfb", "-screen", "0",
+             std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth)});
     }
 };
 

@@ -1,7 +1,9 @@
 #include "AssetFiles.h"
 #include "GLFixture.h"
 #include "SaverFiles.h"
+#include "SaverProgram.h"
 #include "TempDir.h"
+#include "XorgDummyServer.h"
 #include "XvfbServer.h"
 #include "host/DesktopServices.h"
 #include "host/DesktopTexture.h"
@@ -48,13 +50,24 @@ std::vector<NSScreen> TwoScreens() {
 }
 
 TEST(ScreenForFrame, FirstScreenTheFrameOverlapsElseTheMainOne) {
-    const std::vector<NSScreen> screens = TwoScreens();
-    EXPECT_EQ(ScreenForFrame(screens, 0, NSRect{1920, 0, 1280, 1024})->number, 1);
-    // Across both: the first in the list wins, not the larger share.
-    EXPECT_EQ(ScreenForFrame(screens, 0, NSRect{1900, 0, 1000, 100})->number, 0);
-    // Touching an edge is no overlap; nothing overlapping means the main screen.
-    EXPECT_EQ(ScreenForFrame(screens, 1, NSRect{0, 1080, 100, 100})->number, 1);
-    EXPECT_EQ(ScreenForFrame(screens, 7, NSRect{-500, -500, 10, 10}), nullptr);
+    const std::vector<NSScreen> stacked = {NSScreen{NSRect{0, 0, 1920, 1080}, 0},
+                                           NSScreen{NSRect{0, 1080, 1280, 1024}, 1}};
+    for (const bool sideBySide : {true, false}) {
+        SCOPED_TRACE(sideBySide ? "side by side" : "stacked");
+        const std::vector<NSScreen> screens = sideBySide ? TwoScreens() : stacked;
+        // (a, b) in the layout's own direction: along it, across it.
+        const auto at = [&](double a, double b, double w, double h) {
+            return sideBySide ? NSRect{a, b, w, h} : NSRect{b, a, h, w};
+        };
+        EXPECT_EQ(ScreenForFrame(screens, 0, screens[1].frame)->number, 1);
+        // Across both: the first in the list wins, not the larger share.
+        EXPECT_EQ(ScreenForFrame(screens, 0, at(sideBySide ? 1900 : 1060, 0, 1000, 100))->number,
+                  0);
+        // Touching an edge is no overlap; nothing overlapping means the main screen.
+        EXPECT_EQ(ScreenForFrame(screens, 1, at(0, sideBySide ? 1080 : 1920, 100, 100))->number, 1);
+        EXPECT_EQ(ScreenForFrame(screens, 1, at(sideBySide ? 3200 : 2104, 0, 10, 10))->number, 1);
+        EXPECT_EQ(ScreenForFrame(screens, 7, NSRect{-500, -500, 10, 10}), nullptr);
+    }
 }
 
 // A capture of w x h pixels, bottom row first: the lower half `bottom`.
@@ -129,51 +142,208 @@ TEST_F(DesktopTextureGL, TheViewCapturesItsOwnScreenAtCreationOrTurnsToTheDeskto
     SetScreens({}, 0);
 }
 
-// XScreenSaver's picture of the desktop as it leaves it on the window it
-// hands a screen saver: a pixmap of the whole screen (or of the window's
-// monitor) named by a property, read bottom row first.
-using ScreenshotProperty = OnXvfb<320, 240>;
+// Two monitors stacked on one screen of 400 x 440, the lower one wider,
+// each quarter of each monitor its own colour: the red says which monitor,
+// the green left or right, the blue top or bottom.
+const NSRect kStacked[2] = {{0, 0, 320, 240}, {0, 240, 400, 200}};
+RGBA Quarter(int monitor, bool right, bool bottom) {
+    return RGBA{uint8_t(monitor ? 255 : 0), uint8_t(right ? 255 : 90), uint8_t(bottom ? 255 : 0),
+                255};
+}
+std::vector<XServer::Area> Quarters(const NSRect& m, int monitor, int dx = 0, int dy = 0) {
+    std::vector<XServer::Area> areas;
+    const int w = int(m.width) / 2, h = int(m.height) / 2;
+    for (int q = 0; q < 4; q++) {
+        areas.push_back({int(m.x) - dx + (q & 1) * w, int(m.y) - dy + (q >> 1) * h, w, h,
+                         Quarter(monitor, q & 1, q >> 1)});
+    }
+    return areas;
+}
 
-TEST_F(ScreenshotProperty, ReadsThePictureTheWindowNamesCutToTheArea) {
-    Display* d = server->connection();
-    setenv("DISPLAY", server->name().c_str(), 1);
-    const auto name = [&](Window w, unsigned long id) {
-        XChangeProperty(d, w, XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
-                        PropModeReplace, reinterpret_cast<unsigned char*>(&id), 1);
-        XSync(d, False);
-    };
-    // Whether p is w x h with these colours at (x, y from the bottom).
-    const auto expect = [](const DesktopPixels& p, int w, int h,
-                           const std::vector<std::tuple<int, int, RGBA>>& colours) {
-        ASSERT_EQ(std::pair(p.width, p.height), std::pair(w, h));
-        ASSERT_EQ(p.rgba.size(), size_t(w) * h * 4);
-        for (const auto& [x, y, colour] : colours) {
-            const uint8_t* c = &p.rgba[(size_t(y) * p.width + x) * 4];
-            EXPECT_EQ((RGBA{c[0], c[1], c[2], c[3]}), colour) << x << ", " << y;
+// Whether a capture, bottom row first, is w x h and shows the monitor's
+// quarters, each the right way round and up.
+void ExpectQuarters(const DesktopPixels& p, int w, int h, int monitor) {
+    ASSERT_EQ(std::pair(p.width, p.height), std::pair(w, h));
+    ASSERT_EQ(p.rgba.size(), size_t(w) * h * 4);
+    for (int q = 0; q < 4; q++) {
+        const int x = w / 4 + (q & 1) * w / 2, y = h / 4 + (q >> 1 ? 0 : h / 2);
+        const uint8_t* c = &p.rgba[(size_t(y) * w + x) * 4];
+        const RGBA got{c[0], c[1], c[2], c[3]}, want = Quarter(monitor, q & 1, q >> 1);
+        // Within a step of 5 bits a channel, but full scale kept full.
+        EXPECT_TRUE(saverfiles::Near(got, want, 3))
+            << got << " for " << want << " at " << x << ", " << y;
+    }
+}
+
+// The root window, and XScreenSaver's picture of the desktop as it leaves
+// it on the window it hands a screen saver (a pixmap of the whole screen,
+// or of the window's monitor, named by a property), read bottom row first
+// at every depth a server may run at: 24, 16 (5-6-5, as VNC servers run)
+// and 30 (10 bits a channel).
+TEST(ScreenshotProperty, ReadsThePictureTheWindowNamesCutToTheAreaAtEveryDepth) {
+    for (const int depth : {24, 16, 30}) {
+        SCOPED_TRACE("depth " + std::to_string(depth));
+        XvfbServer server(400, 440, depth);
+        ASSERT_TRUE(server.ok()) << "Xvfb did not start";
+        Display* d = server.connection();
+        setenv("DISPLAY", server.name().c_str(), 1);
+        std::vector<XServer::Area> screen = Quarters(kStacked[0], 0),
+                                   lower = Quarters(kStacked[1], 1);
+        screen.insert(screen.end(), lower.begin(), lower.end());
+        server.SetRootPicture(screen);
+        DesktopPixels p;
+        for (int m = 0; m < 2; m++) {
+            ASSERT_TRUE(GrabRootWindow(kStacked[m], &p));
+            ExpectQuarters(p, int(kStacked[m].width), int(kStacked[m].height), m);
         }
+        const auto name = [&](Window w, unsigned long id) {
+            XChangeProperty(d, w, XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
+                            PropModeReplace, reinterpret_cast<unsigned char*>(&id), 1);
+            XSync(d, False);
+        };
+        server.SetRootPicture({});
+        const Pixmap whole = server.Picture(400, 440, screen);
+        for (int m = 0; m < 2; m++) {
+            const NSRect& f = kStacked[m];
+            const Window window =
+                server.MakeWindow(int(f.x), int(f.y), int(f.width), int(f.height));
+            EXPECT_FALSE(GrabScreenshotProperty(window, NSRect(), &p)) << "no property";
+            // With several monitors the picture is of the window's monitor
+            // alone, and starts where the window does.
+            const Pixmap own =
+                server.Picture(int(f.width), int(f.height), Quarters(f, m, int(f.x), int(f.y)));
+            for (const Pixmap picture : {whole, own}) {
+                SCOPED_TRACE(picture == whole ? "whole screen" : "monitor");
+                name(window, picture);
+                ASSERT_TRUE(GrabScreenshotProperty(window, f, &p));
+                ExpectQuarters(p, int(f.width), int(f.height), m);
+            }
+            // Cut to the area, and to the picture: the lowest band of the
+            // monitor, from left of the screen.
+            ASSERT_TRUE(GrabScreenshotProperty(
+                window, NSRect{-20, f.y + f.height - 20, f.width / 2 + 20, 40}, &p));
+            ASSERT_EQ(std::pair(p.width, p.height), std::pair(int(f.width) / 2, 20));
+            EXPECT_TRUE(saverfiles::Near(RGBA{p.rgba[0], p.rgba[1], p.rgba[2], 255},
+                                         Quarter(m, false, true), 3));
+            XDestroyWindow(d, window);
+            XFreePixmap(d, own);
+        }
+        XFreePixmap(d, whole);
+        unsetenv("DISPLAY");
+    }
+}
+
+// The real saver on monitors stacked one above the other and side by side,
+// of different sizes (Xorg's dummy driver): each monitor shows its own part
+// of the desktop the right way round and up; under XScreenSaver, on the
+// window it made over the lower or right monitor, the picture it took of
+// that monitor or of the whole screen.
+TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
+    using Monitor = XorgDummyServer::Monitor;
+    const std::pair<Monitor, Monitor> layouts[] = {
+        {{0, 0, 320, 240}, {0, 240, 400, 200}},  // the wider one below
+        {{0, 60, 320, 240}, {320, 0, 240, 180}}, // a smaller one on the right, higher up
     };
-    const RGBA left{10, 120, 250, 255}, right{250, 120, 10, 255};
-    const Window window = server->MakeWindow(40, 30, 100, 80);
-    const Pixmap screen =
-        server->Picture(320, 240, {{0, 0, 160, 240, left}, {160, 0, 160, 240, right}});
-    DesktopPixels p;
-    EXPECT_FALSE(GrabScreenshotProperty(window, NSRect(), &p)) << "no property";
-    name(window, screen);
-    ASSERT_TRUE(GrabScreenshotProperty(window, NSRect{150, 200, 100, 100}, &p));
-    expect(p, 100, 40, {{9, 0, left}, {10, 0, right}});
-    // With several monitors the picture is of the window's monitor alone,
-    // and starts where the window does; it is clipped to the picture.
-    const Pixmap monitor =
-        server->Picture(100, 80, {{0, 0, 100, 80, left}, {0, 60, 100, 20, right}});
-    name(window, monitor);
-    ASSERT_TRUE(GrabScreenshotProperty(window, NSRect{0, 0, 320, 240}, &p));
-    expect(p, 100, 80, {{0, 0, right}, {99, 79, left}});
-    ASSERT_TRUE(GrabScreenshotProperty(window, NSRect{40, 90, 100, 20}, &p)); // its lowest band
-    expect(p, 100, 20, {{0, 0, right}, {99, 19, right}});
-    XDestroyWindow(d, window);
-    XFreePixmap(d, monitor);
-    XFreePixmap(d, screen);
-    unsetenv("DISPLAY");
+    const RGBA fallback{240, 0, 240, 255};
+    for (const auto& [first, second] : layouts) {
+        XorgDummyServer server(first, second);
+        if (!server.ok()) {
+            GTEST_SKIP() << server.whyNot();
+        }
+        const NSRect frames[2] = {
+            {double(first.x), double(first.y), double(first.width), double(first.height)},
+            {double(second.x), double(second.y), double(second.width), double(second.height)}};
+        SCOPED_TRACE(std::to_string(second.x) + "," + std::to_string(second.y));
+        std::vector<XServer::Area> desktop = Quarters(frames[0], 0), other = Quarters(frames[1], 1);
+        desktop.insert(desktop.end(), other.begin(), other.end());
+        SaverProgram saver(server, fallback);
+        saverfiles::Prefs prefs;
+        prefs.bgType = 0;
+        prefs.maxBottles = 3;
+        saverfiles::WritePreferences(prefs);
+        // Whether the screen shows each monitor's quarters at their middles,
+        // and a bottle over them (so the saver's window, not the desktop).
+        const int screenWidth = std::max(first.x + first.width, second.x + second.width),
+                  screenHeight = std::max(first.y + first.height, second.y + second.height);
+        std::string seen;
+        const auto shows = [&](int monitor, const NSRect& f) {
+            const std::vector<RGBA> screen =
+                server.Pixels(server.root(), screenWidth, screenHeight);
+            int bottle = 0;
+            for (int y = int(f.y); y < int(f.y + f.height); y++) {
+                for (int x = int(f.x); x < int(f.x + f.width); x++) {
+                    const RGBA c = screen[size_t(y) * screenWidth + x];
+                    bottle += std::none_of(desktop.begin(), desktop.end(), [&](const auto& a) {
+                        return saverfiles::Near(c, a.colour, 8);
+                    });
+                }
+            }
+            bool all = bottle > 50;
+            seen += "bottle " + std::to_string(bottle) + " ";
+            for (int q = 0; q < 4; q++) {
+                const int x = int(f.x + f.width / 4 + (q & 1) * f.width / 2),
+                          y = int(f.y + f.height / 4 + (q >> 1) * f.height / 2);
+                const RGBA got = screen[size_t(y) * screenWidth + x];
+                all = all && saverfiles::Near(got, Quarter(monitor, q & 1, q >> 1), 8);
+                seen += std::to_string(x) + "," + std::to_string(y) + ": " +
+                        ::testing::PrintToString(got) + " ";
+            }
+            return all;
+        };
+        server.SetRootPicture(desktop);
+        ASSERT_TRUE(saver.Start({}));
+        EXPECT_TRUE(WaitFor(kPatience,
+                            [&] {
+                                seen.clear();
+                                return shows(0, frames[0]) && shows(1, frames[1]);
+                            }))
+            << seen << saver.process.Output();
+        saver.ExpectEndOnSigterm();
+        // Xfce's picture of each monitor, found by the output's name (the
+        // other monitor's named first, so a name not found shows the wrong one).
+        const RGBA walls[2] = {{30, 200, 90, 255}, {200, 90, 30, 255}};
+        for (int m = 0; m < 2; m++) {
+            saverfiles::WritePlainPicture(saver.home / ("wall" + std::to_string(m) + ".png"),
+                                          walls[m]);
+        }
+        saver.WriteXfceSettings(
+            {{"DUMMY0", 0, saver.home / "wall0.png"}, {"DUMMY1", 0, saver.home / "wall1.png"}});
+        prefs.bgType = 1;
+        saverfiles::WritePreferences(prefs);
+        ASSERT_TRUE(saver.Start({}, {{"XDG_CURRENT_DESKTOP", "XFCE"}}));
+        for (int m = 0; m < 2; m++) {
+            EXPECT_TRUE(saver.Shows(server.root(), int(frames[m].x + frames[m].width / 2),
+                                    int(frames[m].y + 10), walls[m]))
+                << m << saver.process.Output();
+        }
+        saver.ExpectEndOnSigterm();
+        prefs.bgType = 0;
+        saverfiles::WritePreferences(prefs);
+
+        Display* d = server.connection();
+        server.SetRootPicture({});
+        const Pixmap whole = server.Picture(screenWidth, screenHeight, desktop);
+        const Pixmap own =
+            server.Picture(second.width, second.height, Quarters(frames[1], 1, second.x, second.y));
+        for (const Pixmap picture : {whole, own}) {
+            SCOPED_TRACE(picture == whole ? "the whole screen's picture" : "the monitor's picture");
+            const Window w = server.MakeWindow(second.x, second.y, second.width, second.height);
+            XChangeProperty(d, w, XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
+                            PropModeReplace, reinterpret_cast<const unsigned char*>(&picture), 1);
+            XSync(d, False);
+            ASSERT_TRUE(saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", std::to_string(w)}}));
+            EXPECT_TRUE(WaitFor(kPatience,
+                                [&] {
+                                    seen.clear();
+                                    return shows(1, frames[1]);
+                                }))
+                << seen << saver.process.Output();
+            saver.ExpectEndOnSigterm();
+            XDestroyWindow(d, w);
+        }
+        XFreePixmap(d, whole);
+        XFreePixmap(d, own);
+    }
 }
 
 // A Wayland compositor's copy of an output, in each format it may choose,
@@ -187,10 +357,10 @@ TEST(WaylandCopy, EveryFormatInBothRowOrders) {
         uint32_t format;
         bool redLow, tenBits;
     } formats[] = {
-        {WL_SHM_FORMAT_XRGB8888, false, false},    {WL_SHM_FORMAT_ARGB8888, false, false},
-        {WL_SHM_FORMAT_XBGR8888, true, false},     {WL_SHM_FORMAT_ABGR8888, true, false},
-        {WL_SHM_FORMAT_XRGB2101010, false, true},  {WL_SHM_FORMAT_ARGB2101010, false, true},
-        {WL_SHM_FORMAT_XBGR2101010, true, true},   {WL_SHM_FORMAT_ABGR2101010, true, true},
+        {WL_SHM_FORMAT_XRGB8888, false, false},   {WL_SHM_FORMAT_ARGB8888, false, false},
+        {WL_SHM_FORMAT_XBGR8888, true, false},    {WL_SHM_FORMAT_ABGR8888, true, false},
+        {WL_SHM_FORMAT_XRGB2101010, false, true}, {WL_SHM_FORMAT_ARGB2101010, false, true},
+        {WL_SHM_FORMAT_XBGR2101010, true, true},  {WL_SHM_FORMAT_ABGR2101010, true, true},
     };
     for (const auto& f : formats) {
         for (bool inverted : {false, true}) {
@@ -203,8 +373,8 @@ TEST(WaylandCopy, EveryFormatInBothRowOrders) {
                     auto wide = [&](uint32_t v) { return f.tenBits ? v << 2 | v >> 6 : v; };
                     const uint32_t low = wide(f.redLow ? c[0] : c[2]),
                                    high = wide(f.redLow ? c[2] : c[0]);
-                    const uint32_t v = (f.tenBits ? 3u << 30 : 0xffu << 24) |
-                                       high << (2 * bits) | wide(c[1]) << bits | low;
+                    const uint32_t v = (f.tenBits ? 3u << 30 : 0xffu << 24) | high << (2 * bits) |
+                                       wide(c[1]) << bits | low;
                     for (int i = 0; i < 4; i++) {
                         buffer[y * stride + x * 4 + i] = uint8_t(v >> (8 * i));
                     }
@@ -220,8 +390,8 @@ TEST(WaylandCopy, EveryFormatInBothRowOrders) {
                     const uint8_t* want = rgb[height - 1 - y][x]; // bottom row first
                     EXPECT_EQ(std::vector<int>(got, got + 4),
                               (std::vector<int>{want[0], want[1], want[2], 255}))
-                        << "format " << std::hex << f.format << std::dec << " inverted "
-                        << inverted << " pixel " << x << "," << y;
+                        << "format " << std::hex << f.format << std::dec << " inverted " << inverted
+                        << " pixel " << x << "," << y;
                 }
             }
         }
@@ -229,13 +399,14 @@ TEST(WaylandCopy, EveryFormatInBothRowOrders) {
     // What we cannot read, or a buffer its sizes do not fit, is refused.
     std::vector<uint8_t> buffer(64, 0x80);
     DesktopPixels out;
-    EXPECT_FALSE(ScreenCopy::Convert(WL_SHM_FORMAT_RGB565, 2, 2, 8, false, buffer.data(), 64, &out));
+    EXPECT_FALSE(
+        ScreenCopy::Convert(WL_SHM_FORMAT_RGB565, 2, 2, 8, false, buffer.data(), 64, &out));
     EXPECT_FALSE(ScreenCopy::Convert(WL_SHM_FORMAT_XRGB8888, 4, 2, 12, false, buffer.data(), 64,
                                      &out)); // stride shorter than a row
     EXPECT_FALSE(ScreenCopy::Convert(WL_SHM_FORMAT_XRGB8888, 4, 5, 16, false, buffer.data(), 64,
                                      &out)); // more rows than bytes
-    EXPECT_FALSE(ScreenCopy::Convert(WL_SHM_FORMAT_XRGB8888, 0, 2, 16, false, buffer.data(), 64,
-                                     &out));
+    EXPECT_FALSE(
+        ScreenCopy::Convert(WL_SHM_FORMAT_XRGB8888, 0, 2, 16, false, buffer.data(), 64, &out));
     EXPECT_TRUE(ScreenCopy::Convert(WL_SHM_FORMAT_XRGB8888, 4, 4, 16, false, buffer.data(), 64,
                                     &out)); // exactly fits
 }

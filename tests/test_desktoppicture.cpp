@@ -53,15 +53,20 @@ class DesktopPictureTest : public ::testing::Test {
         for (const char* name : {"a.png", "b.png", "c.png", "d.png", "My Lake.jpg"}) {
             std::ofstream(tmp / name) << "picture";
         }
-        // The schemas compiled into a folder of their own, the only source.
-        const std::string dir = tmp.Subdir("schemas");
-        std::ofstream(dir + "/test.gschema.xml") << kSchemas;
+        ASSERT_NO_FATAL_FAILURE(UseSchemas(kSchemas, "schemas"));
+        query.configHome = config;
+    }
+    // The schemas compiled into a folder of their own, the only source, and
+    // settings of their own with nothing set.
+    void UseSchemas(const std::string& xml, const std::string& name) {
+        TearDown();
+        const std::string dir = tmp.Subdir(name);
+        std::ofstream(dir + "/test.gschema.xml") << xml;
         ASSERT_EQ(RunTool("glib-compile-schemas " + Quote(dir)).status, 0);
         query.schemas =
             g_settings_schema_source_new_from_directory(dir.c_str(), nullptr, 0, nullptr);
         ASSERT_NE(query.schemas, nullptr);
-        query.backend = g_keyfile_settings_backend_new((config + "/keyfile").c_str(), "/", nullptr);
-        query.configHome = config;
+        query.backend = g_keyfile_settings_backend_new((config + "/" + name).c_str(), "/", nullptr);
     }
     void TearDown() override {
         g_clear_pointer(&query.schemas, g_settings_schema_source_unref);
@@ -178,6 +183,40 @@ TEST_F(DesktopPictureTest, DarkStyleAddressesFoldersAndPicturesThatAreNoFile) {
     tmp.Subdir("Next/contents/images/9000x9000"); // a folder is no picture
     WriteFile(kPlasmaFile, Plasma({{2, "", 0, "file://" + tmp / "Next/"}}));
     EXPECT_EQ(Picture("KDE", 0), images + "/5120x2880.jpg");
+}
+
+// GNOME as installed names a light and a dark picture in its schema's
+// defaults: the dark one shows under prefer-dark only, whichever of the two
+// the user changed.
+TEST_F(DesktopPictureTest, GnomesOwnLightAndDarkPicturesShowUnderTheirStyles) {
+    std::string xml = kSchemas;
+    for (const auto& [key, name] : {std::pair{"picture-uri\"", "a.png"}, {"-dark\"", "b.png"}}) {
+        const size_t at = xml.find("<default>''", xml.find(key));
+        xml.replace(at, 11, "<default>'file://" + tmp / name + "'");
+    }
+    const struct {
+        const char *scheme, *light, *dark, *shows;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, "a.png"},       {"default", nullptr, nullptr, "a.png"},
+        {"prefer-dark", nullptr, nullptr, "b.png"}, {"prefer-light", nullptr, nullptr, "a.png"},
+        {"prefer-dark", "c.png", nullptr, "b.png"}, {"prefer-dark", nullptr, "d.png", "d.png"},
+        {"default", "c.png", "d.png", "c.png"},     {"prefer-light", nullptr, "d.png", "a.png"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.scheme ? c.scheme : "unset") + (c.light ? " light set" : "") +
+                     (c.dark ? " dark set" : ""));
+        ASSERT_NO_FATAL_FAILURE(UseSchemas(xml, "gnome" + std::to_string(&c - cases)));
+        if (c.scheme != nullptr) {
+            Set("org.gnome.desktop.interface", "color-scheme", c.scheme);
+        }
+        for (const auto& [key, value] :
+             {std::pair{"picture-uri", c.light}, {"picture-uri-dark", c.dark}}) {
+            if (value != nullptr) {
+                Set("org.gnome.desktop.background", key, "file://" + tmp / value);
+            }
+        }
+        EXPECT_EQ(Picture("ubuntu:GNOME"), tmp / c.shows);
+    }
 }
 
 // Cut short, too large to read, or no file at all (never waited on).

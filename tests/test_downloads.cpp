@@ -342,6 +342,25 @@ TEST_F(DownloadsTest, AFailedDownloadLeavesTheFileThatWasThere) {
     badImage.slots.push_back(brew::Image(4097, 1, 3));
     fixtures::Write(site / "files/badimage.brew", badImage);
     const std::string before = "the stout the user had, byte for byte";
+    // Files that arrive whole (and decode cleanly, gzip or not) but are no
+    // bottle type: none may replace the type of their name.
+    fixtures::BottleSpec modelOnly = fixtures::Upright("Stout");
+    modelOnly.slots.clear();
+    const brew::Bytes noModel = brew::EncodeBottleFile(
+        {"Stout"}, {brew::ImageLump(fixtures::Solid(2, 2, 1, 2, 3), false, 0),
+                    brew::ImageLump(fixtures::Solid(2, 2, 1, 2, 3), false, 0)});
+    brew::BottleHeader later{"Stout"};
+    const std::string kPage = "<html><body>Moved to our new shop</body></html>";
+    later.versionMajor = 2;
+    const brew::Bytes wrong[] = {
+        brew::Bytes(kPage.begin(), kPage.end()), fixtures::Encode(modelOnly), noModel,
+        brew::EncodeBottleFile(later, {{brew::EncodeMS3D(badImage.model)}}),
+        brew::EncodeResourceFile({brew::ImageLump(fixtures::Solid(2, 2, 1, 2, 3), false, 0)})};
+    for (size_t i = 0; i < std::size(wrong); i++) {
+        const std::string bytes(wrong[i].begin(), wrong[i].end());
+        Put(site / ("files/wrong" + std::to_string(i) + "/stout.brew"), bytes);
+        Put(site / ("files/wrong" + std::to_string(i) + "/stout.brew.gz"), GzipOf(bytes));
+    }
 
     const std::pair<std::string, std::string> cases[] = {
         {"/_/cut/1000/files/stout.brew", "Transfer closed with"},
@@ -359,6 +378,13 @@ TEST_F(DownloadsTest, AFailedDownloadLeavesTheFileThatWasThere) {
         {"/files/badimage.brew",
          "Image 3 of the bottle does not decode (Image too large: 4097 x 1"},
         {"/_/huge/stout.brew", "The file is larger than 1 MB."}, // announced: stopped at once
+        {"/files/wrong0/stout.brew.gz", "What arrived is not a bottle data file"},
+        {"/files/wrong1/stout.brew", "The bottle data file holds no model and texture"},
+        {"/files/wrong1/stout.brew.gz", "The bottle data file holds no model and texture"},
+        {"/files/wrong2/stout.brew.gz", "The bottle's model does not load"},
+        {"/files/wrong3/stout.brew.gz", "What arrived is not a bottle data file"},
+        {"/files/wrong4/stout.brew", "What arrived is not a bottle data file"},
+        {"/files/wrong4/stout.brew.gz", "What arrived is not a bottle data file"},
     };
     const std::set<std::string> names = {"stout.brew", "cut.brew",  "damaged.brew",
                                          "bomb.brew",  "junk.brew", "badimage.brew"};

@@ -1,17 +1,22 @@
 #include "AssetFiles.h"
 #include "BottleFiles.h"
+#include "FileContents.h"
 #include "PictureFiles.h"
+#include "SaverFiles.h"
 #include "TempDir.h"
 #include "assets/Pics.h"
 #include "assets/Texture.h"
 #include "host/platform/PictureReader.h"
 
 #include <SDL_image.h>
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <webp/encode.h>
 
 namespace {
 
@@ -139,6 +144,144 @@ TEST_F(PictureTest, EveryKindOfPictureBecomesAnOpaqueTexture) {
     }
 }
 
+// A 16 x 16 picture of four coloured quarters, R, G, B, top row first.
+const RGBA kQuarters[4] = {
+    {250, 20, 20, 255}, {20, 250, 20, 255}, {20, 20, 250, 255}, {250, 250, 20, 255}};
+int QuarterAt(int x, int y) {
+    return (x >= 8) + 2 * (y >= 8);
+}
+std::vector<uint8_t> QuarterPixels() {
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < 16; y++) {
+        for (int x = 0; x < 16; x++) {
+            const RGBA c = kQuarters[QuarterAt(x, y)];
+            rgb.insert(rgb.end(), {c.r, c.g, c.b});
+        }
+    }
+    return rgb;
+}
+
+// The quarters as a GIF of a 4-colour table, its rows in order or
+// interlaced; codes of 3 bits, the table cleared before it would widen.
+brew::Bytes QuarterGif(bool interlaced) {
+    brew::Bytes gif = {'G', 'I', 'F', '8', '9', 'a', 16, 0, 16, 0, 0x91, 0, 0};
+    for (const RGBA& c : kQuarters) {
+        gif.insert(gif.end(), {c.r, c.g, c.b});
+    }
+    gif.insert(gif.end(), {0x2c, 0, 0, 0, 0, 16, 0, 16, 0, uint8_t(interlaced ? 0x40 : 0), 2});
+    std::vector<int> rows;
+    for (const auto& [start, step] : {std::pair{0, 8}, {4, 8}, {2, 4}, {1, 2}}) {
+        for (int y = start; y < 16; y += step) {
+            rows.push_back(y);
+        }
+    }
+    std::vector<int> codes;
+    for (int i = 0; i < 16; i++) {
+        for (int x = 0; x < 16; x++) {
+            if (x % 2 == 0) {
+                codes.push_back(4); // clear
+            }
+            codes.push_back(QuarterAt(x, interlaced ? rows[i] : i));
+        }
+    }
+    codes.push_back(5); // end
+    brew::Bytes packed((codes.size() * 3 + 7) / 8);
+    for (size_t i = 0; i < codes.size() * 3; i++) {
+        packed[i / 8] |= uint8_t(((codes[i / 3] >> (i % 3)) & 1) << (i % 8));
+    }
+    for (size_t at = 0; at < packed.size(); at += 255) {
+        const size_t n = std::min<size_t>(255, packed.size() - at);
+        gif.push_back(uint8_t(n));
+        gif.insert(gif.end(), packed.begin() + long(at), packed.begin() + long(at + n));
+    }
+    gif.insert(gif.end(), {0, 0x3b});
+    return gif;
+}
+
+// The quarters as an uncompressed TIFF, stored top row first (orientation
+// 1) or bottom row first (4).
+brew::Bytes QuarterTiff(bool bottomUp) {
+    const uint16_t entries[][3] = {{256, 3, 16}, {257, 3, 16}, {258, 3, 8}, {259, 3, 1},
+                                   {262, 3, 2},  {273, 4, 0},  {274, 3, 1}, {277, 3, 3},
+                                   {278, 3, 16}, {279, 4, 768}};
+    brew::Bytes tiff = {'I', 'I', 42, 0, 8, 0, 0, 0, 10, 0};
+    const uint32_t pixelsAt = 8 + 2 + 10 * 12 + 4;
+    for (const auto& e : entries) {
+        const uint32_t v = e[0] == 273 ? pixelsAt : e[0] == 274 && bottomUp ? 4 : e[2];
+        tiff.insert(tiff.end(), {uint8_t(e[0]), uint8_t(e[0] >> 8), uint8_t(e[1]), 0, 1, 0, 0, 0,
+                                 uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), 0});
+    }
+    tiff.insert(tiff.end(), 4, 0);
+    const std::vector<uint8_t> rgb = QuarterPixels();
+    for (int y = 0; y < 16; y++) {
+        const auto row = rgb.begin() + (bottomUp ? 15 - y : y) * 48;
+        tiff.insert(tiff.end(), row, row + 48);
+    }
+    return tiff;
+}
+
+// Every format the reader takes by its content, each way its rows may be
+// stored, comes out the same: top row first, left to right.
+TEST_F(PictureTest, EveryFormatInEachRowOrderReadsTopRowFirst) {
+    const std::vector<uint8_t> rgb = QuarterPixels();
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(rgb.data()), 16,
+                                                              16, 24, 48, SDL_PIXELFORMAT_RGB24);
+    ASSERT_EQ(IMG_SaveJPG(surface, (tmp / "q.jpg").c_str(), 100), 0);
+    ASSERT_EQ(SDL_SaveBMP(surface, (tmp / "q.bmp").c_str()), 0);
+    SDL_FreeSurface(surface);
+    // The same rows stored the other way: a negative height, top row first.
+    const std::string upward = Contents(tmp / "q.bmp");
+    std::vector<uint8_t> flipped(upward.begin(), upward.end());
+    const uint32_t start = U32At(flipped, 10), stride = (flipped.size() - start) / 16;
+    for (uint32_t y = 0; y < 16; y++) {
+        std::copy_n(upward.begin() + start + (15 - y) * stride, stride,
+                    flipped.begin() + start + y * stride);
+    }
+    PutU32At(flipped, 22, uint32_t(-16));
+    uint8_t* webp = nullptr;
+    const size_t webpSize = WebPEncodeLosslessRGB(rgb.data(), 16, 16, 48, &webp);
+    const brew::Bytes lossless(webp, webp + webpSize);
+    WebPFree(webp);
+    std::string svg = "<svg xmlns='http://www.w3.org/2000/svg' width='16' height='16'>";
+    for (int q = 0; q < 4; q++) {
+        char rect[160];
+        std::snprintf(rect, sizeof rect,
+                      "<rect x='%d' y='%d' width='8' height='8' fill='rgb(%d,%d,%d)'/>", q % 2 * 8,
+                      q / 2 * 8, kQuarters[q].r, kQuarters[q].g, kQuarters[q].b);
+        svg += rect;
+    }
+    const struct {
+        std::string path;
+        int tolerance;
+    } cases[] = {
+        {WritePng("q.png", {16, 16, pics::PNG_RGB, rgb}), 0},
+        {tmp / "q.jpg", 12},
+        {tmp / "q.bmp", 0},
+        {fixtures::WriteBytes(tmp / "down.bmp", flipped), 0},
+        {fixtures::WriteBytes(tmp / "q.gif", QuarterGif(false)), 0},
+        {fixtures::WriteBytes(tmp / "interlaced.gif", QuarterGif(true)), 0},
+        {fixtures::WriteBytes(tmp / "q.tif", QuarterTiff(false)), 0},
+        {fixtures::WriteBytes(tmp / "up.tif", QuarterTiff(true)), 0},
+        {fixtures::WriteBytes(tmp / "q.webp", lossless), 0},
+        {fixtures::WriteBytes(tmp / "q.svg", brew::Bytes(svg.begin(), svg.end())), 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        PicBitmap bmp;
+        ASSERT_TRUE(ReadPicture(c.path.c_str(), &bmp)) << SDL_GetError();
+        ASSERT_EQ(std::pair(bmp.pixelsWide, bmp.pixelsHigh), std::pair(16, 16));
+        const int channels = bmp.bitsPerPixel / 8;
+        for (int y = 2; y < 16; y += 4) {
+            for (int x = 2; x < 16; x += 4) {
+                const uint8_t* p = &bmp.bitmapData[size_t(y) * bmp.bytesPerRow + x * channels];
+                EXPECT_TRUE(saverfiles::Near({p[0], p[1], p[2], 255}, kQuarters[QuarterAt(x, y)],
+                                             c.tolerance))
+                    << x << ", " << y << ": " << RGBA{p[0], p[1], p[2], 255};
+            }
+        }
+    }
+}
+
 // Bitmaps no real reader gives, to show the resampling never reads outside one.
 bool ShortBitmap(const char*, PicBitmap* out) {
     *out = {24, 300, 100, 100, std::vector<uint8_t>(300 * 99)}; // one row short
@@ -201,7 +344,12 @@ TEST_F(PictureTest, PicturesOverTheEdgeBoundAreRefusedFromTheirHeaders) {
     const std::string jpeg = tmp / "wide.jpg";
     ASSERT_EQ(IMG_SaveJPG(wide, jpeg.c_str(), 90), 0);
     SDL_FreeSurface(wide);
+    // An interlaced first image, then one of 20000 x 1.
+    brew::Bytes twoImages = QuarterGif(true);
+    twoImages.pop_back();
+    twoImages.insert(twoImages.end(), gif.begin() + 13, gif.end());
     const std::pair<std::string, const char*> refused[] = {
+        {fixtures::WriteBytes(tmp / "second.gif", twoImages), "it claims 20000 pixels on an edge"},
         {WritePng("wide.png", Grey(20000, 1)), "it claims 20000 pixels on an edge"},
         {WritePng("tall.png", Grey(1, 16385)), "it claims 16385 pixels on an edge"},
         {fixtures::WriteBytes(tmp / "image.gif", gif), "it claims 20000 pixels on an edge"},

@@ -172,6 +172,43 @@ TEST_F(StoreTest, WritesAreAtomicKeepWhatTheUserWroteAndReportFailures) {
     EXPECT_FALSE(blocked->error().empty());
 }
 
+// A store that is a symbolic link (a dotfile manager's) stays that link,
+// however it points: the file it names is what a save writes, made when
+// missing, kept aside and rewritten when damaged.
+TEST_F(StoreTest, AStoreThatIsALinkStaysOneAndItsFileIsWritten) {
+    const std::string target = home / "dotfiles/tumblix.ini";
+    const struct {
+        const char* shape;
+        std::string link, before;
+    } cases[] = {
+        {"absolute", target, "[dwTumblixSS]\nversion=1.0\nMaxBottle=3\n"},
+        {"relative", "../../dotfiles/tumblix.ini", "[dwTumblixSS]\nversion=1.0\nMaxBottle=3\n"},
+        {"through another link", home / "dotfiles/current", "[dwTumblixSS]\nMaxBottle=3\n"},
+        {"to a file not made yet", target, ""},
+        {"to a damaged file", target, std::string("[dwTumblixSS\0\xff", 14)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shape);
+        fs::remove_all(home / "dotfiles");
+        fs::remove_all(Folder());
+        fs::create_directories(home / "dotfiles");
+        fs::create_directories(Folder());
+        fs::create_symlink("tumblix.ini", home / "dotfiles/current");
+        if (!c.before.empty()) {
+            std::ofstream(target, std::ios::binary) << c.before;
+        }
+        fs::create_symlink(c.link, StorePath());
+        auto store = Open();
+        store->setInteger(7, "MaxBottle");
+        ASSERT_TRUE(store->synchronize()) << store->error();
+        EXPECT_EQ(fs::is_symlink(StorePath()) ? fs::read_symlink(StorePath()) : "no link", c.link);
+        EXPECT_NE(Contents(target).find("MaxBottle=7"), std::string::npos) << Contents(target);
+        EXPECT_EQ(Open()->integerForKey("MaxBottle"), 7);
+        EXPECT_EQ(fs::exists(target + ".bad"), c.before.size() == 14);
+        EXPECT_EQ(fs::directory_iterator(Folder())->path(), StorePath()) << "nothing else left";
+    }
+}
+
 // The dialog's round: a view loads, the dialog saves every key but the
 // version in its own order, the next view sees it.
 TEST_F(StoreTest, SavingWritesEveryKeyButVersionInDialogOrder) {

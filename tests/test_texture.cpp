@@ -30,13 +30,18 @@ TEST_F(TextureTest, AlphaModesGiveTheirAlpha) {
         int mode;
         GLuint channels;
         std::vector<uint8_t> pixels, alphas;
+        GLuint height = 1;
     };
+    // Every corner its own colour: the key is the first pixel's, no other corner's.
+    const std::vector<uint8_t> corners = {9, 9, 9, 1, 0, 0, 2, 0, 0,  // first row
+                                          3, 0, 0, 9, 9, 9, 4, 0, 0}; // last row
     const std::vector<uint8_t> keyed = {255, 0, 255, 10,  20, 30,  255, 0, 255,
                                         254, 0, 255, 255, 1,  255, 255, 0, 254};
     const std::vector<uint8_t> bright = {0, 0, 0, 10, 200, 30, 250, 3, 4, 1, 2, 255};
     const Case cases[] = {
         {1, 3, keyed, {0, 255, 0, 255, 255, 255}},
         {1, 4, {1, 2, 3, 200, 1, 2, 3, 7, 1, 2, 4, 0}, {0, 0, 255}},
+        {1, 3, corners, {0, 255, 255, 255, 0, 255}, 2},
         {2, 3, bright, {0, 200, 250, 255}},
         {0, 3, bright, {255, 255, 255, 255}},
         {3, 4, {0, 0, 0, 0, 90, 80, 70, 0}, {255, 255}},
@@ -44,7 +49,7 @@ TEST_F(TextureTest, AlphaModesGiveTheirAlpha) {
     };
     for (const Case& c : cases) {
         Texture t;
-        Fill(t, GLuint(c.pixels.size() / c.channels), 1, c.pixels);
+        Fill(t, GLuint(c.pixels.size() / c.channels / c.height), c.height, c.pixels);
         ASSERT_TRUE(BuildTexture(&t, c.mode));
         const std::vector<RGBA> up = TexturePixels(t.texID);
         ASSERT_EQ(up.size(), c.alphas.size()) << c.mode;

@@ -119,14 +119,15 @@ TEST_F(TgaTest, BothTypesDecodeToRgbInFileOrder) {
     for (uint32_t channels : {3u, 4u}) {
         for (auto size : {std::pair<uint32_t, uint32_t>{1, 1}, {5, 3}, {300, 3}, {130, 130}}) {
             const brew::Image image = Gradient(size.first, size.second, channels);
-            for (bool rle : {false, true}) {
+            for (int kind = 0; kind < 4; kind++) {
+                const bool rle = kind & 1;
                 brew::Bytes bytes = brew::EncodeTGA(image, rle);
-                bytes[17] = rle ? 0x20 : 0; // a top-down image keeps its file order too
-                ASSERT_TRUE(Decode(bytes)) << channels << rle;
+                bytes[17] = kind & 2 ? 0x20 : 0; // a top-down image keeps its file order too
+                ASSERT_TRUE(Decode(bytes)) << channels << kind;
                 EXPECT_EQ(texture.width, image.width);
                 EXPECT_EQ(texture.height, image.height);
                 EXPECT_EQ(texture.type, channels == 4 ? GLuint(GL_RGBA) : GLuint(GL_RGB));
-                EXPECT_EQ(Pixels(), BottomUp(image)) << channels << rle << image.width;
+                EXPECT_EQ(Pixels(), BottomUp(image)) << channels << kind << image.width;
             }
         }
     }

@@ -5,6 +5,7 @@
 #include "host/platform/XWindows.h"
 
 #include <X11/Xatom.h>
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -77,6 +78,52 @@ TEST_F(XHostsTest, UnderXScreenSaverTheDesktopIsItsScreenshot) {
         XDestroyWindow(d, w);
     }
     XFreePixmap(d, shot);
+}
+
+// On a server of 16 bits (5-6-5, as VNC servers run) or 30 bits a pixel,
+// the saver draws in its own window and in XScreenSaver's, whose picture
+// of the desktop it shows.
+TEST(OtherDepths, TheSaverDrawsTheDesktopAtDepths16And30) {
+    const RGBA top{255, 90, 0, 255}, bottom{0, 255, 255, 255};
+    for (const int depth : {16, 30}) {
+        SCOPED_TRACE("depth " + std::to_string(depth));
+        XvfbServer server(320, 240, depth);
+        ASSERT_TRUE(server.ok()) << "Xvfb did not start";
+        SaverProgram saver{server, kFallback};
+        saverfiles::Prefs prefs;
+        prefs.bgType = 0;
+        prefs.maxBottles = 3;
+        saverfiles::WritePreferences(prefs);
+        // The desktop at the top and the bottom, and bottles: the saver's frame.
+        const auto drawn = [&](Window w) {
+            return WaitFor(kPatience, [&] {
+                const std::vector<RGBA> shown = server.Pixels(w, 320, 240);
+                return saverfiles::Near(shown[20 * 320 + 160], top) &&
+                       saverfiles::Near(shown[220 * 320 + 160], bottom) &&
+                       std::count_if(shown.begin(), shown.end(), [&](RGBA c) {
+                           return !saverfiles::Near(c, top) && !saverfiles::Near(c, bottom);
+                       }) > 50;
+            });
+        };
+        const std::vector<XServer::Area> desktop = {{0, 0, 320, 120, top},
+                                                    {0, 120, 320, 120, bottom}};
+        server.SetRootPicture(desktop);
+        ASSERT_TRUE(saver.Start({}));
+        EXPECT_TRUE(drawn(server.root())) << saver.process.Output();
+        saver.ExpectEndOnSigterm();
+        server.SetRootPicture({});
+        Display* d = server.connection();
+        const Pixmap shot = server.Picture(320, 240, desktop);
+        const Window w = server.MakeWindow(0, 0, 320, 240);
+        XChangeProperty(d, w, XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&shot), 1);
+        XSync(d, False);
+        ASSERT_TRUE(saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", std::to_string(w)}}));
+        EXPECT_TRUE(drawn(w)) << saver.process.Output();
+        saver.ExpectEndOnSigterm();
+        XDestroyWindow(d, w);
+        XFreePixmap(d, shot);
+    }
 }
 
 // Kind 1 as a desktop session has it: the desktop named in the environment,

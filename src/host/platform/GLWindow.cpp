@@ -63,9 +63,25 @@ void RequestContext(int alphaBits) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    // Eight bits a colour, unless the screen has fewer (5-6-5 at depth 16,
+    // as VNC servers run): no visual of eight would match it.
+    int bits[3] = {8, 8, 8};
+    SDL_DisplayMode mode;
+    Uint32 masks[4] = {};
+    int bpp = 0;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0 &&
+        SDL_PixelFormatEnumToMasks(mode.format, &bpp, &masks[0], &masks[1], &masks[2], &masks[3])) {
+        for (int i = 0; i < 3; i++) {
+            const int n = __builtin_popcount(masks[i]);
+            if (n > 0 && n < 8) {
+                bits[i] = n;
+                alphaBits = 0;
+            }
+        }
+    }
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, bits[0]);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, bits[1]);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, bits[2]);
     SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, alphaBits);
 }
 
@@ -125,7 +141,9 @@ bool GLWindow::OpenForeign(unsigned long xWindow) {
 
 // Every window starts video the process-wide way, so the GL driver is never
 // unloaded and loaded again between windows.
-bool GLWindow::StartVideo() { return StartVideo(&lastError); }
+bool GLWindow::StartVideo() {
+    return StartVideo(&lastError);
+}
 
 bool GLWindow::Create(const char* title, int x, int y, int width, int height, unsigned flags) {
     window = SDL_CreateWindow(title, x, y, width, height, flags);

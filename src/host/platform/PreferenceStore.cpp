@@ -13,6 +13,7 @@
 #include <glib.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -106,6 +107,22 @@ std::string ParentFolder(const std::string& path) {
     return slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
 }
 
+// The file a chain of symbolic links at path ends in, whether or not it
+// exists yet (a dotfile manager may link to a file it has not made); path
+// itself when it is no link. Relative links count from their own folder.
+std::string LinkTarget(std::string path) {
+    for (int hops = 0; hops < 40; hops++) {
+        std::vector<char> buffer(PATH_MAX + 1);
+        const ssize_t n = readlink(path.c_str(), buffer.data(), buffer.size());
+        if (n <= 0 || size_t(n) >= buffer.size()) {
+            break;
+        }
+        const std::string link(buffer.data(), size_t(n));
+        path = link[0] == '/' ? link : ParentFolder(path) + "/" + link;
+    }
+    return path;
+}
+
 } // namespace
 
 std::unique_ptr<ScreenSaverDefaults>
@@ -132,7 +149,10 @@ ScreenSaverDefaults::~ScreenSaverDefaults() {
 void ScreenSaverDefaults::Open() {
     keyFile = g_key_file_new();
     std::string bytes, why;
-    const StoreFile file = ReadStoreFile(filePath, &bytes, &why);
+    // Through a symbolic link (a managed dotfile) the file it names is read,
+    // written and kept aside, so the link stays a link.
+    writePath = LinkTarget(filePath);
+    const StoreFile file = ReadStoreFile(writePath, &bytes, &why);
     if (file == StoreFile::Missing) {
         return;
     }
@@ -144,12 +164,6 @@ void ScreenSaverDefaults::Open() {
             g_key_file_load_from_data(
                 keyFile, bytes.data(), bytes.size(),
                 GKeyFileFlags(G_KEY_FILE_KEEP_COMMENTS | G_KEY_FILE_KEEP_TRANSLATIONS), &error)) {
-            // Write through a symbolic link (a managed dotfile) rather than
-            // replacing the link with a file.
-            if (char* real = realpath(filePath.c_str(), nullptr)) {
-                writePath = real;
-                std::free(real);
-            }
             return;
         }
         why = error != nullptr ? error->message : "not a text file";
@@ -158,7 +172,7 @@ void ScreenSaverDefaults::Open() {
         keyFile = g_key_file_new();
     }
     // Keep what the user had before anything is written over it.
-    if (!MoveAside(filePath, &keptAs)) {
+    if (!MoveAside(writePath, &keptAs)) {
         refusesWrites = true;
         lastError = filePath + " cannot be read (" + why +
                     ") and cannot be moved aside; it is left as it is";
