@@ -56,6 +56,15 @@ void SaverProgram::ExpectEndOnSigterm() {
     EXPECT_EQ(End(), 0) << "SIGTERM: " << process.Output();
 }
 
+void SaverProgram::Prefer(int bgType, int maxBottles, bool mainMonitorOnly) const {
+    saverfiles::UseUserFolders(home.path()); // this saver's, where several are
+    saverfiles::Prefs prefs;
+    prefs.bgType = bgType;
+    prefs.maxBottles = maxBottles;
+    prefs.mainMonitorOnly = mainMonitorOnly;
+    saverfiles::WritePreferences(prefs);
+}
+
 std::string XfceChannel(const XfceImages& images, const std::string& outside) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<channel name=\"xfce4-desktop\" "
                       "version=\"1.0\"><property name=\"backdrop\" type=\"empty\"><property "

@@ -39,6 +39,9 @@ class SaverProgram {
     // SIGTERM ends it, with status 0.
     void ExpectEndOnSigterm();
 
+    // Preferences in its home of this background kind and number of
+    // bottles, the rest their defaults.
+    void Prefer(int bgType, int maxBottles, bool mainMonitorOnly = false) const;
     // Xfce's desktop settings (see XfceChannel) in the home.
     void WriteXfceSettings(const XfceImages& images) const;
 

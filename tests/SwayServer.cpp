@@ -20,14 +20,6 @@ std::string Hex(RGBA c) {
     return text;
 }
 
-std::string LastLines(const std::string& text, size_t count = 5) {
-    size_t at = text.size();
-    for (size_t n = 0; n <= count && at != std::string::npos && at > 0; n++) {
-        at = text.rfind('\n', at - 1);
-    }
-    return at == std::string::npos ? text : text.substr(at + 1);
-}
-
 } // namespace
 
 SwayServer::SwayServer(const Layout& layout) : shape(layout) {
@@ -54,7 +46,8 @@ SwayServer::SwayServer(const Layout& layout) : shape(layout) {
         return;
     }
     if (!Start()) {
-        reason += "\n" + LastLines(sway.Output());
+        const std::string said = sway.Output(); // its last words say why
+        reason += "\n" + said.substr(said.size() > 600 ? said.size() - 600 : 0);
     }
 }
 
@@ -157,13 +150,12 @@ SwayServer::~SwayServer() {
 }
 
 ToolResult SwayServer::Run(const std::string& commandLine) const {
-    std::string unset, set; // env takes its options before the settings
-    for (const auto& [name, value] : clientEnv) {
-        (name[0] == '-' ? unset : set) +=
-            name[0] == '-' ? " -u " + name.substr(1) : " " + name + "=" + Quote(value);
+    ChildProcess shell;
+    ToolResult r;
+    if (shell.Start({"sh", "-c", commandLine}, clientEnv) && shell.WaitExit(kPatience, &r.status)) {
+        r.out = shell.Output();
     }
-    const std::string line = "env" + unset + set;
-    return RunTool(line + " sh -c " + Quote(commandLine));
+    return r;
 }
 
 std::vector<std::string> SwayServer::ActiveOutputs() const {

@@ -36,7 +36,8 @@ class SwayServer {
     static std::string OutputName(int index) { return "HEADLESS-" + std::to_string(index + 1); }
     // WAYLAND_DISPLAY, XDG_RUNTIME_DIR and SWAYSOCK, and no X display.
     const Env& env() const { return clientEnv; }
-    // A shell command line run as a client of this compositor.
+    // A shell command line run as a client of this compositor; `out` holds
+    // its stderr too.
     ToolResult Run(const std::string& commandLine) const;
     // The names of the outputs sway shows now.
     std::vector<std::string> ActiveOutputs() const;

@@ -2,7 +2,6 @@
 
 #include "RunTool.h"
 
-#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,11 +19,7 @@ int Count(const std::string& text, const std::string& word) {
 } // namespace
 
 VirtualPointer::VirtualPointer(const SwayServer& sway) {
-    char pattern[] = "/tmp/tumblix-vpointer-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        return;
-    }
-    fifo = std::string(pattern) + "/commands";
+    const std::string fifo = folder / "commands";
     // Opened for reading too, so that neither end waits for the other.
     if (mkfifo(fifo.c_str(), 0600) != 0 || (pipe = open(fifo.c_str(), O_RDWR | O_CLOEXEC)) < 0) {
         return;
@@ -40,10 +35,6 @@ VirtualPointer::~VirtualPointer() {
         close(pipe);
     }
     client.WaitExit(kPatience, nullptr);
-    if (!fifo.empty()) {
-        std::remove(fifo.c_str());
-        rmdir(fifo.substr(0, fifo.rfind('/')).c_str());
-    }
 }
 
 bool VirtualPointer::Do(const std::string& commands) {

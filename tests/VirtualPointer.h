@@ -3,6 +3,7 @@
 
 #include "ChildProcess.h"
 #include "SwayServer.h"
+#include "TempDir.h"
 
 #include <string>
 
@@ -22,8 +23,8 @@ class VirtualPointer {
     bool Do(const std::string& commands);
 
   private:
+    TempDir folder; // holds the pipe
     ChildProcess client;
-    std::string fifo;
     int pipe = -1;
     int done = 0; // lines answered so far
 };

@@ -2,6 +2,7 @@
 
 #include "RunTool.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <csignal>
 #include <cstdlib>
@@ -147,4 +148,11 @@ Window XServer::FindWindow(const std::string& title) const {
         return found != 0;
     });
     return found;
+}
+
+void XServer::NameScreenshot(Window window, Pixmap picture) const {
+    XChangeProperty(display, window, XInternAtom(display, "_SCREENSAVER_SCREENSHOT", False),
+                    XA_PIXMAP, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&picture), 1);
+    XSync(display, False);
 }

@@ -47,6 +47,9 @@ class XServer {
     bool Xdotool(const std::string& args) const;
     // Waits for a viewable window of this exact title; 0 if none came.
     Window FindWindow(const std::string& title) const;
+    // Names a picture of the desktop on a window, as XScreenSaver does on
+    // the window it hands a screen saver.
+    void NameScreenshot(Window window, Pixmap picture) const;
 
   protected:
     XServer() = default;

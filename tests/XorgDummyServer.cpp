@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <sys/stat.h>
+#include <sstream>
 
 namespace {
 
@@ -44,16 +44,9 @@ XorgDummyServer::XorgDummyServer(const Monitor& primary, const Monitor& other)
         reason = "Xorg or its dummy driver (xserver-xorg-video-dummy) is not installed";
         return;
     }
-    char pattern[] = "/tmp/tumblix-xorg-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) {
-        reason = "no temporary folder";
-        return;
-    }
-    folder = pattern;
-    std::ofstream(folder + "/xorg.conf") << kConfig;
-    const std::string snippets = folder + "/xorg.conf.d"; // none: only ours
-    mkdir(snippets.c_str(), 0700);
-    const std::string config = folder + "/xorg.conf", log = folder + "/Xorg.log";
+    const std::string config = folder / "xorg.conf", log = folder / "Xorg.log";
+    std::ofstream(config) << kConfig;
+    const std::string snippets = folder.Subdir("xorg.conf.d"); // none: only ours
     if (!Launch({"Xorg", "-config", config, "-configdir", snippets, "-logfile", log})) {
         reason = "Xorg did not start for this user";
         return;
@@ -76,15 +69,13 @@ bool XorgDummyServer::Arrange() {
         const std::string mode = std::to_string(m.width) + "x" + std::to_string(m.height) + "_test";
         // A mode line at 60 Hz with small blanking; the dummy driver shows any.
         const int htotal = m.width + 80, vtotal = m.height + 10;
-        const std::string modeline = std::to_string(htotal * vtotal * 60 / 1000000.0) + " " +
-                                     std::to_string(m.width) + " " + std::to_string(m.width + 16) +
-                                     " " + std::to_string(m.width + 48) + " " +
-                                     std::to_string(htotal) + " " + std::to_string(m.height) + " " +
-                                     std::to_string(m.height + 3) + " " +
-                                     std::to_string(m.height + 6) + " " + std::to_string(vtotal);
+        std::ostringstream modeline;
+        modeline << htotal * vtotal * 60 / 1e6 << " " << m.width << " " << m.width + 16 << " "
+                 << m.width + 48 << " " << htotal << " " << m.height << " " << m.height + 3 << " "
+                 << m.height + 6 << " " << vtotal;
         const std::string output = "DUMMY" + std::to_string(i);
         if (i == 0 || m.width != monitors[0].width || m.height != monitors[0].height) {
-            steps.push_back("--newmode " + mode + " " + modeline);
+            steps.push_back("--newmode " + mode + " " + modeline.str());
         }
         steps.push_back("--addmode " + output + " " + mode);
         steps.push_back("--output " + output + " --mode " + mode + " --pos " + std::to_string(m.x) +
@@ -103,10 +94,4 @@ bool XorgDummyServer::Arrange() {
     XWindowAttributes root;
     return XGetWindowAttributes(display, DefaultRootWindow(display), &root) != 0 &&
            root.width == screenWidth && root.height == screenHeight;
-}
-
-XorgDummyServer::~XorgDummyServer() {
-    if (!folder.empty()) {
-        RunTool("rm -rf '" + folder + "'");
-    }
 }

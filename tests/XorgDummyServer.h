@@ -1,6 +1,7 @@
 #ifndef TUMBLIX_TESTS_XORGDUMMYSERVER_H
 #define TUMBLIX_TESTS_XORGDUMMYSERVER_H
 
+#include "TempDir.h"
 #include "XServer.h"
 
 // A private Xorg server on Debian's dummy video driver, showing two
@@ -18,7 +19,6 @@ class XorgDummyServer : public XServer {
     XorgDummyServer(int width, int height)
         : XorgDummyServer(Monitor{0, 0, width, height}, Monitor{width, 0, width, height}) {}
     XorgDummyServer(const Monitor& primary, const Monitor& other);
-    ~XorgDummyServer();
 
     const std::string& whyNot() const { return reason; }
     const Monitor& monitor(int i) const { return monitors[i]; }
@@ -28,7 +28,7 @@ class XorgDummyServer : public XServer {
 
     Monitor monitors[2];
 
-    std::string folder;
+    TempDir folder;
     std::string reason;
 };
 

@@ -13,7 +13,6 @@
 #include "host/platform/PreferenceStore.h"
 #include "host/platform/wayland/ScreenCopy.h"
 
-#include <X11/Xatom.h>
 #include <gtest/gtest.h>
 #include <wayland-client-protocol.h>
 
@@ -196,11 +195,6 @@ TEST(ScreenshotProperty, ReadsThePictureTheWindowNamesCutToTheAreaAtEveryDepth) 
             ASSERT_TRUE(GrabRootWindow(kStacked[m], &p));
             ExpectQuarters(p, int(kStacked[m].width), int(kStacked[m].height), m);
         }
-        const auto name = [&](Window w, unsigned long id) {
-            XChangeProperty(d, w, XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
-                            PropModeReplace, reinterpret_cast<unsigned char*>(&id), 1);
-            XSync(d, False);
-        };
         server.SetRootPicture({});
         const Pixmap whole = server.Picture(400, 440, screen);
         for (int m = 0; m < 2; m++) {
@@ -214,7 +208,7 @@ TEST(ScreenshotProperty, ReadsThePictureTheWindowNamesCutToTheAreaAtEveryDepth) 
                 server.Picture(int(f.width), int(f.height), Quarters(f, m, int(f.x), int(f.y)));
             for (const Pixmap picture : {whole, own}) {
                 SCOPED_TRACE(picture == whole ? "whole screen" : "monitor");
-                name(window, picture);
+                server.NameScreenshot(window, picture);
                 ASSERT_TRUE(GrabScreenshotProperty(window, f, &p));
                 ExpectQuarters(p, int(f.width), int(f.height), m);
             }
@@ -235,9 +229,10 @@ TEST(ScreenshotProperty, ReadsThePictureTheWindowNamesCutToTheAreaAtEveryDepth) 
 
 // The real saver on monitors stacked one above the other and side by side,
 // of different sizes (Xorg's dummy driver): each monitor shows its own part
-// of the desktop the right way round and up; under XScreenSaver, on the
-// window it made over the lower or right monitor, the picture it took of
-// that monitor or of the whole screen.
+// of the desktop the right way round and up, taken before any window of
+// ours covered it; with "main monitor only" the other stays black. Under
+// XScreenSaver, on the window it made over the lower or right monitor, the
+// picture it took of that monitor or of the whole screen.
 TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
     using Monitor = XorgDummyServer::Monitor;
     const std::pair<Monitor, Monitor> layouts[] = {
@@ -257,29 +252,30 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
         std::vector<XServer::Area> desktop = Quarters(frames[0], 0), other = Quarters(frames[1], 1);
         desktop.insert(desktop.end(), other.begin(), other.end());
         SaverProgram saver(server, fallback);
-        saverfiles::Prefs prefs;
-        prefs.bgType = 0;
-        prefs.maxBottles = 3;
-        saverfiles::WritePreferences(prefs);
         // Whether the screen shows each monitor's quarters at their middles,
-        // and a bottle over them (so the saver's window, not the desktop).
+        // and a bottle over them (so the saver's window, not the desktop);
+        // or only black.
         const int screenWidth = std::max(first.x + first.width, second.x + second.width),
                   screenHeight = std::max(first.y + first.height, second.y + second.height);
         std::string seen;
-        const auto shows = [&](int monitor, const NSRect& f) {
+        const auto shows = [&](int monitor, const NSRect& f, bool black = false) {
             const std::vector<RGBA> screen =
                 server.Pixels(server.root(), screenWidth, screenHeight);
-            int bottle = 0;
+            int bottle = 0, dark = 0;
             for (int y = int(f.y); y < int(f.y + f.height); y++) {
                 for (int x = int(f.x); x < int(f.x + f.width); x++) {
                     const RGBA c = screen[size_t(y) * screenWidth + x];
+                    dark += c == RGBA{0, 0, 0, 255};
                     bottle += std::none_of(desktop.begin(), desktop.end(), [&](const auto& a) {
                         return saverfiles::Near(c, a.colour, 8);
                     });
                 }
             }
+            seen += "bottle " + std::to_string(bottle) + ", black " + std::to_string(dark) + " ";
+            if (black) {
+                return dark == int(f.width * f.height);
+            }
             bool all = bottle > 50;
-            seen += "bottle " + std::to_string(bottle) + " ";
             for (int q = 0; q < 4; q++) {
                 const int x = int(f.x + f.width / 4 + (q & 1) * f.width / 2),
                           y = int(f.y + f.height / 4 + (q >> 1) * f.height / 2);
@@ -291,14 +287,17 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
             return all;
         };
         server.SetRootPicture(desktop);
-        ASSERT_TRUE(saver.Start({}));
-        EXPECT_TRUE(WaitFor(kPatience,
-                            [&] {
-                                seen.clear();
-                                return shows(0, frames[0]) && shows(1, frames[1]);
-                            }))
-            << seen << saver.process.Output();
-        saver.ExpectEndOnSigterm();
+        for (const bool mainOnly : {false, true}) {
+            saver.Prefer(0, 3, mainOnly);
+            ASSERT_TRUE(saver.Start({}));
+            EXPECT_TRUE(WaitFor(kPatience,
+                                [&] {
+                                    seen.clear();
+                                    return shows(0, frames[0]) && shows(1, frames[1], mainOnly);
+                                }))
+                << (mainOnly ? "main monitor only: " : "") << seen << saver.process.Output();
+            saver.ExpectEndOnSigterm();
+        }
         // Xfce's picture of each monitor, found by the output's name (the
         // other monitor's named first, so a name not found shows the wrong one).
         const RGBA walls[2] = {{30, 200, 90, 255}, {200, 90, 30, 255}};
@@ -308,8 +307,7 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
         }
         saver.WriteXfceSettings(
             {{"DUMMY0", 0, saver.home / "wall0.png"}, {"DUMMY1", 0, saver.home / "wall1.png"}});
-        prefs.bgType = 1;
-        saverfiles::WritePreferences(prefs);
+        saver.Prefer(1, 3);
         ASSERT_TRUE(saver.Start({}, {{"XDG_CURRENT_DESKTOP", "XFCE"}}));
         for (int m = 0; m < 2; m++) {
             EXPECT_TRUE(saver.Shows(server.root(), int(frames[m].x + frames[m].width / 2),
@@ -317,10 +315,8 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
                 << m << saver.process.Output();
         }
         saver.ExpectEndOnSigterm();
-        prefs.bgType = 0;
-        saverfiles::WritePreferences(prefs);
+        saver.Prefer(0, 3);
 
-        Display* d = server.connection();
         server.SetRootPicture({});
         const Pixmap whole = server.Picture(screenWidth, screenHeight, desktop);
         const Pixmap own =
@@ -328,9 +324,7 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
         for (const Pixmap picture : {whole, own}) {
             SCOPED_TRACE(picture == whole ? "the whole screen's picture" : "the monitor's picture");
             const Window w = server.MakeWindow(second.x, second.y, second.width, second.height);
-            XChangeProperty(d, w, XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
-                            PropModeReplace, reinterpret_cast<const unsigned char*>(&picture), 1);
-            XSync(d, False);
+            server.NameScreenshot(w, picture);
             ASSERT_TRUE(saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", std::to_string(w)}}));
             EXPECT_TRUE(WaitFor(kPatience,
                                 [&] {
@@ -339,10 +333,10 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
                                 }))
                 << seen << saver.process.Output();
             saver.ExpectEndOnSigterm();
-            XDestroyWindow(d, w);
+            XDestroyWindow(server.connection(), w);
         }
-        XFreePixmap(d, whole);
-        XFreePixmap(d, own);
+        XFreePixmap(server.connection(), whole);
+        XFreePixmap(server.connection(), own);
     }
 }
 

@@ -25,14 +25,6 @@ class WaylandTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(sway.ok()) << sway.whyNot(); }
 
-    // Bottles (up to six; no clock) over the desktop as it was.
-    static void Prefer(bool mainMonitorOnly) {
-        saverfiles::Prefs p;
-        p.bgType = 0;
-        p.maxBottles = 6;
-        p.mainMonitorOnly = mainMonitorOnly;
-        saverfiles::WritePreferences(p);
-    }
     // Whether the output shows the saver's picture: its own desktop behind
     // most of it, and something else (bottles) over the rest.
     static bool ShowsBottles(const SwayServer::Picture& p, RGBA desktop) {
@@ -82,7 +74,7 @@ class WaylandTest : public ::testing::Test {
 // their own desktop. With "main monitor only" the second output is black
 // (here on scaled outputs, one above the other, started by hand).
 TEST_F(WaylandTest, BothOutputsShowBottlesOverTheirOwnDesktop) {
-    Prefer(false);
+    saver.Prefer(0, 6); // bottles over the desktop as it was
     ChildProcess idle;
     const std::string command = Quote(BuildProgram("tumblix")) + " --resources " +
                                 Quote(saver.resources) + " --wayland; echo saver ended $?";
@@ -100,26 +92,23 @@ TEST_F(WaylandTest, BothOutputsShowBottlesOverTheirOwnDesktop) {
     SwayServer scaled({320, 240, true, 2.0, {{200, 40, 40, 255}, {40, 200, 40, 255}}});
     ASSERT_TRUE(scaled.ok()) << scaled.whyNot();
     SaverProgram onScaled(scaled.env(), kFallback);
-    Prefer(true);
+    onScaled.Prefer(0, 6, true);
     ASSERT_TRUE(onScaled.Start({"--wayland"}));
     EXPECT_TRUE(Drawn(scaled, true, onScaled.process)) << onScaled.process.Output();
     onScaled.ExpectEndOnSigterm();
 }
 
 // A key, a click, the wheel or a move beyond the slack ends it with status 0,
-// as does SIGTERM; a twitch within the slack does not.
+// as does SIGTERM; a twitch within the slack does not. (A long move ends it
+// under swayidle above.)
 TEST_F(WaylandTest, WhatEndsIt) {
-    Prefer(false);
+    saver.Prefer(0, 6);
     const int slack = InputWatch::SLACK_PIXELS;
     const std::pair<std::string, bool> cases[] = {
-        {"wtype -s 800 x", true},
-        {"click", true},
-        {"wheel 1", true},
-        {"move 40 0", true},
-        {"move 0 " + std::to_string(slack + 1), true},
+        {"wtype -s 800 x", true},   {"click", true},
+        {"wheel 1", true},          {"move 0 " + std::to_string(slack + 1), true},
         {"to 20 20 640 240", true}, // absolute, far from the first place
-        {"SIGTERM", true},
-        {"move " + std::to_string(slack) + " 0", false},
+        {"SIGTERM", true},          {"move " + std::to_string(slack) + " 0", false},
     };
     for (const auto& [input, ends] : cases) {
         SCOPED_TRACE(input);
@@ -143,9 +132,10 @@ TEST_F(WaylandTest, WhatEndsIt) {
 }
 
 // An output plugged in while it runs gets bottles too; a second saver in
-// the same session leaves at once, the first carries on.
-TEST_F(WaylandTest, AnOutputPluggedInAndASecondSaver) {
-    Prefer(false);
+// the same session leaves at once, the first carries on; the compositor
+// gone ends it with one line on stderr and a failure status.
+TEST_F(WaylandTest, AnOutputPluggedInASecondSaverAndTheCompositorKilled) {
+    saver.Prefer(0, 6);
     ASSERT_TRUE(saver.Start({"--wayland"}));
     ASSERT_TRUE(Drawn(sway, false, saver.process)) << saver.process.Output();
 
@@ -166,12 +156,18 @@ TEST_F(WaylandTest, AnOutputPluggedInAndASecondSaver) {
                             return ShowsBottles(p, sway.layout().colours[2]);
                         }))
         << added << ": " << Describe(p, sway.layout().colours[2]);
-    saver.ExpectEndOnSigterm();
+    const std::string before = saver.process.Output();
+    sway.Kill();
+    status = saver.End();
+    EXPECT_NE(status, -2) << "still running";
+    EXPECT_NE(status, 0);
+    const std::string after = saver.process.Output().substr(before.size());
+    EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 1) << after;
 }
 
 // An output taken away while it runs neither ends nor crashes it.
 TEST_F(WaylandTest, AnOutputTakenAway) {
-    Prefer(false);
+    saver.Prefer(0, 6);
     ASSERT_TRUE(saver.Start({"--wayland"}));
     ASSERT_TRUE(Drawn(sway, false, saver.process)) << saver.process.Output();
     // sway 1.8 unplugs a headless output; 1.7 can only try to disable it.
@@ -184,20 +180,6 @@ TEST_F(WaylandTest, AnOutputTakenAway) {
     EXPECT_TRUE(StillRunsAfter(1.0)) << saver.process.Output();
     EXPECT_TRUE(ShowsBottles(sway.Screenshot(0), sway.layout().colours[0]));
     saver.ExpectEndOnSigterm();
-}
-
-// The compositor gone ends it with one line on stderr and a failure status.
-TEST_F(WaylandTest, TheCompositorKilledEndsItWithOneLine) {
-    Prefer(false);
-    ASSERT_TRUE(saver.Start({"--wayland"}));
-    ASSERT_TRUE(Drawn(sway, false, saver.process)) << saver.process.Output();
-    const std::string before = saver.process.Output();
-    sway.Kill();
-    const int status = saver.End();
-    EXPECT_NE(status, -2) << "still running";
-    EXPECT_NE(status, 0);
-    const std::string after = saver.process.Output().substr(before.size());
-    EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 1) << after;
 }
 
 } // namespace

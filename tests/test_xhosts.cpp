@@ -4,7 +4,6 @@
 #include "XvfbServer.h"
 #include "host/platform/XWindows.h"
 
-#include <X11/Xatom.h>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
@@ -65,9 +64,7 @@ TEST_F(XHostsTest, UnderXScreenSaverTheDesktopIsItsScreenshot) {
          {std::pair{shot, true}, std::pair{shot, false}, std::pair{freed, true}}) {
         SCOPED_TRACE(std::to_string(root) + (picture == freed ? ", freed picture" : ""));
         const Window w = server->MakeWindow(50, 40, 120, 90);
-        XChangeProperty(d, w, XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(&picture), 1);
-        XSync(d, False);
+        server->NameScreenshot(w, picture);
         StartIn(w, root);
         // A freed picture and a black root: the desktop picture.
         EXPECT_TRUE(saver.Shows(w, 60, 10, picture == freed ? kFallback : top))
@@ -90,10 +87,7 @@ TEST(OtherDepths, TheSaverDrawsTheDesktopAtDepths16And30) {
         XvfbServer server(320, 240, depth);
         ASSERT_TRUE(server.ok()) << "Xvfb did not start";
         SaverProgram saver{server, kFallback};
-        saverfiles::Prefs prefs;
-        prefs.bgType = 0;
-        prefs.maxBottles = 3;
-        saverfiles::WritePreferences(prefs);
+        saver.Prefer(0, 3);
         // The desktop at the top and the bottom, and bottles: the saver's frame.
         const auto drawn = [&](Window w) {
             return WaitFor(kPatience, [&] {
@@ -115,32 +109,13 @@ TEST(OtherDepths, TheSaverDrawsTheDesktopAtDepths16And30) {
         Display* d = server.connection();
         const Pixmap shot = server.Picture(320, 240, desktop);
         const Window w = server.MakeWindow(0, 0, 320, 240);
-        XChangeProperty(d, w, XInternAtom(d, "_SCREENSAVER_SCREENSHOT", False), XA_PIXMAP, 32,
-                        PropModeReplace, reinterpret_cast<const unsigned char*>(&shot), 1);
-        XSync(d, False);
+        server.NameScreenshot(w, shot);
         ASSERT_TRUE(saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", std::to_string(w)}}));
         EXPECT_TRUE(drawn(w)) << saver.process.Output();
         saver.ExpectEndOnSigterm();
         XDestroyWindow(d, w);
         XFreePixmap(d, shot);
     }
-}
-
-// Kind 1 as a desktop session has it: the desktop named in the environment,
-// its settings under the user's config folder.
-TEST_F(XHostsTest, TheDesktopPictureComesFromTheDesktopsOwnSettings) {
-    Prefer(1);
-    const RGBA colour{30, 200, 90, 255};
-    // Xvfb's one RandR output is called "screen"; another monitor's picture
-    // comes first, so only our own monitor's name finds ours.
-    saverfiles::WritePlainPicture(saver.home / "My Wall.png", colour);
-    saver.WriteXfceSettings(
-        {{"DP-9", 0, "/nonexistent/other.png"}, {"screen", 0, saver.home / "My Wall.png"}});
-    const Window w = server->MakeWindow(10, 10, 200, 150);
-    StartIn(w, false, {{"XDG_CURRENT_DESKTOP", "XFCE"}});
-    EXPECT_TRUE(saver.Shows(w, 100, 75, colour)) << saver.process.Output();
-    saver.ExpectEndOnSigterm();
-    XDestroyWindow(server->connection(), w);
 }
 
 // Parsed by the program, and refused by it before any window opens.
