@@ -13,6 +13,7 @@
 #include "host/platform/PreferenceStore.h"
 #include "host/platform/wayland/ScreenCopy.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <wayland-client-protocol.h>
 
@@ -178,7 +179,8 @@ void ExpectQuarters(const DesktopPixels& p, int w, int h, int monitor) {
 // it on the window it hands a screen saver (a pixmap of the whole screen,
 // or of the window's monitor, named by a property), read bottom row first
 // at every depth a server may run at: 24, 16 (5-6-5, as VNC servers run)
-// and 30 (10 bits a channel).
+// and 30 (10 bits a channel). The real saver draws that desktop and its
+// bottles at each, in its own window and in XScreenSaver's.
 TEST(ScreenshotProperty, ReadsThePictureTheWindowNamesCutToTheAreaAtEveryDepth) {
     for (const int depth : {24, 16, 30}) {
         SCOPED_TRACE("depth " + std::to_string(depth));
@@ -195,8 +197,39 @@ TEST(ScreenshotProperty, ReadsThePictureTheWindowNamesCutToTheAreaAtEveryDepth) 
             ASSERT_TRUE(GrabRootWindow(kStacked[m], &p));
             ExpectQuarters(p, int(kStacked[m].width), int(kStacked[m].height), m);
         }
+        // Each quarter at its middle, and more than a few other pixels (bottles).
+        SaverProgram saver(server, RGBA{240, 0, 240, 255});
+        saver.Prefer(0, 3);
+        const auto drawn = [&](Window w) {
+            return WaitFor(kPatience, [&] {
+                const std::vector<RGBA> shown = server.Pixels(w, 400, 440);
+                const auto desktop = [&](RGBA c) {
+                    return c == RGBA{0, 0, 0, 255} ||
+                           std::any_of(screen.begin(), screen.end(), [&](const XServer::Area& a) {
+                               return saverfiles::Near(c, a.colour, 8);
+                           });
+                };
+                return std::all_of(screen.begin(), screen.end(),
+                                   [&](const XServer::Area& a) {
+                                       const size_t middle = size_t(a.y + a.height / 2) * 400 +
+                                                             size_t(a.x + a.width / 2);
+                                       return saverfiles::Near(shown[middle], a.colour, 8);
+                                   }) &&
+                       std::count_if(shown.begin(), shown.end(),
+                                     [&](RGBA c) { return !desktop(c); }) > 50;
+            });
+        };
+        ASSERT_TRUE(saver.Start({}));
+        EXPECT_TRUE(drawn(server.root())) << saver.process.Output();
+        saver.ExpectEndOnSigterm();
         server.SetRootPicture({});
         const Pixmap whole = server.Picture(400, 440, screen);
+        const Window full = server.MakeWindow(0, 0, 400, 440);
+        server.NameScreenshot(full, whole);
+        ASSERT_TRUE(saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", std::to_string(full)}}));
+        EXPECT_TRUE(drawn(full)) << "in XScreenSaver's window: " << saver.process.Output();
+        saver.ExpectEndOnSigterm();
+        XDestroyWindow(d, full);
         for (int m = 0; m < 2; m++) {
             const NSRect& f = kStacked[m];
             const Window window =

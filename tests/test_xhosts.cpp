@@ -4,7 +4,6 @@
 #include "XvfbServer.h"
 #include "host/platform/XWindows.h"
 
-#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -21,30 +20,14 @@ class XHostsTest : public OnXvfb<400, 300> {
         ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
         server->SetRootPicture({});
     }
-    static void Prefer(int bgType) {
-        saverfiles::Prefs p;
-        p.bgType = bgType;
-        p.colour = kColour;
-        saverfiles::WritePreferences(p);
-    }
-    // Starts it in w as --window-id (in hex) or, for XScreenSaver, --root
-    // with the window in the environment (in decimal, as some hosts give it).
-    void StartIn(Window w, bool root, const SaverProgram::Env& env = {}) {
-        char hex[32];
-        std::snprintf(hex, sizeof hex, "0x%lx", w);
-        SaverProgram::Env all = env;
-        if (root) {
-            all.push_back({"XSCREENSAVER_WINDOW", std::to_string(w)});
-        }
-        ASSERT_TRUE(root ? saver.Start({"--root"}, all) : saver.Start({"--window-id", hex}, all));
-    }
-
     SaverProgram saver{*server, kFallback};
 };
 
 // Without XScreenSaver's window, --root draws on the root itself.
 TEST_F(XHostsTest, RootWithoutAWindowDrawsOnTheRoot) {
-    Prefer(3);
+    saverfiles::Prefs prefs;
+    prefs.colour = kColour; // kind 3: a plain colour
+    saverfiles::WritePreferences(prefs);
     ASSERT_TRUE(saver.Start({"--root"}));
     EXPECT_TRUE(saver.Shows(server->root(), 200, 150, kColour)) << saver.process.Output();
     saver.ExpectEndOnSigterm();
@@ -53,7 +36,7 @@ TEST_F(XHostsTest, RootWithoutAWindowDrawsOnTheRoot) {
 // XScreenSaver 6 names a picture of the desktop on the window it hands us;
 // by the time we start, the root shows its black window.
 TEST_F(XHostsTest, UnderXScreenSaverTheDesktopIsItsScreenshot) {
-    Prefer(0);
+    saver.Prefer(0, 0);
     Display* d = server->connection();
     const RGBA top{250, 140, 0, 255}, bottom{0, 140, 250, 255};
     const Pixmap shot =
@@ -65,7 +48,12 @@ TEST_F(XHostsTest, UnderXScreenSaverTheDesktopIsItsScreenshot) {
         SCOPED_TRACE(std::to_string(root) + (picture == freed ? ", freed picture" : ""));
         const Window w = server->MakeWindow(50, 40, 120, 90);
         server->NameScreenshot(w, picture);
-        StartIn(w, root);
+        // --window-id in hex, or XScreenSaver's window in the environment in
+        // decimal, as some hosts give it.
+        char hex[32];
+        std::snprintf(hex, sizeof hex, "0x%lx", w);
+        ASSERT_TRUE(root ? saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", std::to_string(w)}})
+                         : saver.Start({"--window-id", hex}));
         // A freed picture and a black root: the desktop picture.
         EXPECT_TRUE(saver.Shows(w, 60, 10, picture == freed ? kFallback : top))
             << saver.process.Output();
@@ -75,47 +63,6 @@ TEST_F(XHostsTest, UnderXScreenSaverTheDesktopIsItsScreenshot) {
         XDestroyWindow(d, w);
     }
     XFreePixmap(d, shot);
-}
-
-// On a server of 16 bits (5-6-5, as VNC servers run) or 30 bits a pixel,
-// the saver draws in its own window and in XScreenSaver's, whose picture
-// of the desktop it shows.
-TEST(OtherDepths, TheSaverDrawsTheDesktopAtDepths16And30) {
-    const RGBA top{255, 90, 0, 255}, bottom{0, 255, 255, 255};
-    for (const int depth : {16, 30}) {
-        SCOPED_TRACE("depth " + std::to_string(depth));
-        XvfbServer server(320, 240, depth);
-        ASSERT_TRUE(server.ok()) << "Xvfb did not start";
-        SaverProgram saver{server, kFallback};
-        saver.Prefer(0, 3);
-        // The desktop at the top and the bottom, and bottles: the saver's frame.
-        const auto drawn = [&](Window w) {
-            return WaitFor(kPatience, [&] {
-                const std::vector<RGBA> shown = server.Pixels(w, 320, 240);
-                return saverfiles::Near(shown[20 * 320 + 160], top) &&
-                       saverfiles::Near(shown[220 * 320 + 160], bottom) &&
-                       std::count_if(shown.begin(), shown.end(), [&](RGBA c) {
-                           return !saverfiles::Near(c, top) && !saverfiles::Near(c, bottom);
-                       }) > 50;
-            });
-        };
-        const std::vector<XServer::Area> desktop = {{0, 0, 320, 120, top},
-                                                    {0, 120, 320, 120, bottom}};
-        server.SetRootPicture(desktop);
-        ASSERT_TRUE(saver.Start({}));
-        EXPECT_TRUE(drawn(server.root())) << saver.process.Output();
-        saver.ExpectEndOnSigterm();
-        server.SetRootPicture({});
-        Display* d = server.connection();
-        const Pixmap shot = server.Picture(320, 240, desktop);
-        const Window w = server.MakeWindow(0, 0, 320, 240);
-        server.NameScreenshot(w, shot);
-        ASSERT_TRUE(saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", std::to_string(w)}}));
-        EXPECT_TRUE(drawn(w)) << saver.process.Output();
-        saver.ExpectEndOnSigterm();
-        XDestroyWindow(d, w);
-        XFreePixmap(d, shot);
-    }
 }
 
 // Parsed by the program, and refused by it before any window opens.
