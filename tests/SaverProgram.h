@@ -10,10 +10,6 @@
 #include <utility>
 #include <vector>
 
-// tumblix as a user or an X host runs it, on a private X server, with a
-// temporary home (also the test's own XDG folders, so the preferences the
-// test writes are the program's): resources with a fallback desktop
-// picture of one colour, no desktop settings, no sound.
 // Xfce's desktop settings, under the config folder: the last image of each
 // workspace of each monitor ("monitor" + RandR output name, or number), and
 // one outside any monitor.
@@ -21,6 +17,10 @@ using XfceImages = std::vector<std::tuple<std::string, int, std::string>>;
 std::string XfceChannel(const XfceImages& images, const std::string& outside = "");
 inline constexpr const char* kXfceSettings = "xfce4/xfconf/xfce-perchannel-xml/xfce4-desktop.xml";
 
+// tumblix as a user or an X host runs it, on a private X server, with a
+// temporary home (also the test's own XDG folders, so the preferences the
+// test writes are the program's): resources with a fallback desktop
+// picture of one colour, no desktop settings, no sound.
 class SaverProgram {
   public:
     using Env = std::vector<std::pair<std::string, std::string>>;

@@ -113,19 +113,13 @@ bool SwayServer::Start() {
         reason = "sway did not show two outputs";
         return false;
     }
-    for (int i = 0; i < 2; i++) {
-        if (!ShowsDesktop(i)) {
+    for (int i = 0; i < 2; i++) { // swaybg paints the desktops on its own time
+        if (!WaitFor(kPatience, [&] { return Screenshot(i).Share(shape.colours[i]) == 1.0; })) {
             reason = OutputName(i) + " never showed its desktop colour";
             return false;
         }
     }
     return true;
-}
-
-// swaybg paints the desktops on its own time.
-bool SwayServer::ShowsDesktop(int output) const {
-    return WaitFor(kPatience,
-                   [&] { return Screenshot(output).Share(shape.colours[output]) == 1.0; });
 }
 
 std::string SwayServer::AddOutput() {

@@ -59,7 +59,6 @@ class SwayServer {
 
   private:
     bool Start();
-    bool ShowsDesktop(int output) const;
     ChildProcess sway;
     Layout shape;
     std::string folder, runtime;

@@ -65,26 +65,23 @@ uint8_t FromMask(unsigned long pixel, unsigned long mask) {
     return uint8_t((((pixel & mask) >> Shift(mask)) * 255 + top / 2) / top);
 }
 
-} // namespace
-
-unsigned long XServer::PixelOf(RGBA c, int depth) const {
+// A colour as a pixel of the TrueColor visual of a depth.
+unsigned long PixelOf(Display* display, RGBA c, int depth) {
     const XVisualInfo v = VisualOfDepth(display, depth);
     return ToMask(c.r, v.red_mask) | ToMask(c.g, v.green_mask) | ToMask(c.b, v.blue_mask);
 }
 
-int XServer::depth() const {
-    return DefaultDepth(display, DefaultScreen(display));
-}
+} // namespace
 
-Pixmap XServer::Picture(int width, int height, const std::vector<Area>& areas, int depth) const {
-    depth = depth == 0 ? this->depth() : depth;
+Pixmap XServer::Picture(int width, int height, const std::vector<Area>& areas) const {
+    const int depth = DefaultDepth(display, DefaultScreen(display));
     const Pixmap picture =
         XCreatePixmap(display, root(), unsigned(width), unsigned(height), unsigned(depth));
     GC gc = XCreateGC(display, picture, 0, nullptr);
     XSetForeground(display, gc, 0);
     XFillRectangle(display, picture, gc, 0, 0, unsigned(width), unsigned(height));
     for (const Area& a : areas) {
-        XSetForeground(display, gc, PixelOf(a.colour, depth));
+        XSetForeground(display, gc, PixelOf(display, a.colour, depth));
         XFillRectangle(display, picture, gc, a.x, a.y, unsigned(a.width), unsigned(a.height));
     }
     XFreeGC(display, gc);
@@ -111,7 +108,7 @@ Window XServer::MakeWindow(int x, int y, int width, int height) {
 
 std::vector<RGBA> XServer::Pixels(Window window, int width, int height, int x, int y) const {
     std::vector<RGBA> pixels;
-    const XVisualInfo v = VisualOfDepth(display, depth());
+    const XVisualInfo v = VisualOfDepth(display, DefaultDepth(display, DefaultScreen(display)));
     XSync(display, False); // every request sent is done
     XImage* image =
         XGetImage(display, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);

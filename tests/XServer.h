@@ -27,12 +27,8 @@ class XServer {
         int x, y, width, height;
         RGBA colour;
     };
-    // A picture of plain areas (the rest black) on the server, the caller's;
-    // depth 0 is the screen's.
-    Pixmap Picture(int width, int height, const std::vector<Area>& areas, int depth = 0) const;
-    // The screen's depth, and a colour as a pixel of a TrueColor visual of a depth.
-    int depth() const;
-    unsigned long PixelOf(RGBA colour, int depth) const;
+    // A picture of plain areas (the rest black) on the server, the caller's.
+    Pixmap Picture(int width, int height, const std::vector<Area>& areas) const;
     // Makes the root window's background such a picture of the whole
     // screen, as xsetroot does.
     void SetRootPicture(const std::vector<Area>& areas);

@@ -21,7 +21,6 @@ class XorgDummyServer : public XServer {
     XorgDummyServer(const Monitor& primary, const Monitor& other);
 
     const std::string& whyNot() const { return reason; }
-    const Monitor& monitor(int i) const { return monitors[i]; }
 
   private:
     bool Arrange();

@@ -3,7 +3,6 @@
 
 #include "XServer.h"
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 // A private Xvfb of one screen of width x height at a depth (16: 5-6-5 as
@@ -28,12 +27,6 @@ template <int Width, int Height> class OnXvfb : public ::testing::Test {
         server = nullptr;
     }
     void SetUp() override { ASSERT_TRUE(server->ok()) << "Xvfb did not start"; }
-    // SDL in this process draws on the server and plays nothing.
-    static void UseServerForSDL() {
-        setenv("DISPLAY", server->name().c_str(), 1);
-        setenv("SDL_VIDEODRIVER", "x11", 1);
-        setenv("SDL_AUDIODRIVER", "dummy", 1);
-    }
     static inline XvfbServer* server = nullptr;
 };
 

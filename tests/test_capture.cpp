@@ -175,6 +175,41 @@ void ExpectQuarters(const DesktopPixels& p, int w, int h, int monitor) {
     }
 }
 
+// Whether a window of w x h pixels shows, within `f`, the desktop's areas
+// there at their middles and more than 50 pixels of no desktop colour
+// (bottles); or, for `black`, nothing but black. What it saw goes to `seen`.
+bool ShowsDesktop(const XServer& server, Window window, int w, int h,
+                  const std::vector<XServer::Area>& desktop, const NSRect& f, bool black,
+                  std::string* seen) {
+    const std::vector<RGBA> shown = server.Pixels(window, w, h);
+    int bottle = 0, dark = 0;
+    for (int y = int(f.y); y < int(f.y + f.height); y++) {
+        for (int x = int(f.x); x < int(f.x + f.width); x++) {
+            const RGBA c = shown[size_t(y) * w + x];
+            dark += c == RGBA{0, 0, 0, 255};
+            bottle += !(c == RGBA{0, 0, 0, 255}) &&
+                      std::none_of(desktop.begin(), desktop.end(), [&](const XServer::Area& a) {
+                          return saverfiles::Near(c, a.colour, 8);
+                      });
+        }
+    }
+    *seen += "bottle " + std::to_string(bottle) + ", black " + std::to_string(dark) + " ";
+    if (black) {
+        return dark == int(f.width * f.height);
+    }
+    bool all = bottle > 50;
+    for (const XServer::Area& a : desktop) {
+        const int x = a.x + a.width / 2, y = a.y + a.height / 2;
+        if (x >= f.x && x < f.x + f.width && y >= f.y && y < f.y + f.height) {
+            const RGBA got = shown[size_t(y) * w + x];
+            all = all && saverfiles::Near(got, a.colour, 8);
+            *seen += std::to_string(x) + "," + std::to_string(y) + ": " +
+                     ::testing::PrintToString(got) + " ";
+        }
+    }
+    return all;
+}
+
 // The root window, and XScreenSaver's picture of the desktop as it leaves
 // it on the window it hands a screen saver (a pixmap of the whole screen,
 // or of the window's monitor, named by a property), read bottom row first
@@ -197,37 +232,25 @@ TEST(ScreenshotProperty, ReadsThePictureTheWindowNamesCutToTheAreaAtEveryDepth) 
             ASSERT_TRUE(GrabRootWindow(kStacked[m], &p));
             ExpectQuarters(p, int(kStacked[m].width), int(kStacked[m].height), m);
         }
-        // Each quarter at its middle, and more than a few other pixels (bottles).
         SaverProgram saver(server, RGBA{240, 0, 240, 255});
         saver.Prefer(0, 3);
+        std::string seen;
         const auto drawn = [&](Window w) {
             return WaitFor(kPatience, [&] {
-                const std::vector<RGBA> shown = server.Pixels(w, 400, 440);
-                const auto desktop = [&](RGBA c) {
-                    return c == RGBA{0, 0, 0, 255} ||
-                           std::any_of(screen.begin(), screen.end(), [&](const XServer::Area& a) {
-                               return saverfiles::Near(c, a.colour, 8);
-                           });
-                };
-                return std::all_of(screen.begin(), screen.end(),
-                                   [&](const XServer::Area& a) {
-                                       const size_t middle = size_t(a.y + a.height / 2) * 400 +
-                                                             size_t(a.x + a.width / 2);
-                                       return saverfiles::Near(shown[middle], a.colour, 8);
-                                   }) &&
-                       std::count_if(shown.begin(), shown.end(),
-                                     [&](RGBA c) { return !desktop(c); }) > 50;
+                seen.clear();
+                return ShowsDesktop(server, w, 400, 440, screen, NSRect{0, 0, 400, 440}, false,
+                                    &seen);
             });
         };
         ASSERT_TRUE(saver.Start({}));
-        EXPECT_TRUE(drawn(server.root())) << saver.process.Output();
+        EXPECT_TRUE(drawn(server.root())) << seen << saver.process.Output();
         saver.ExpectEndOnSigterm();
         server.SetRootPicture({});
         const Pixmap whole = server.Picture(400, 440, screen);
         const Window full = server.MakeWindow(0, 0, 400, 440);
         server.NameScreenshot(full, whole);
         ASSERT_TRUE(saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", std::to_string(full)}}));
-        EXPECT_TRUE(drawn(full)) << "in XScreenSaver's window: " << saver.process.Output();
+        EXPECT_TRUE(drawn(full)) << "in XScreenSaver's window: " << seen << saver.process.Output();
         saver.ExpectEndOnSigterm();
         XDestroyWindow(d, full);
         for (int m = 0; m < 2; m++) {
@@ -285,39 +308,12 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
         std::vector<XServer::Area> desktop = Quarters(frames[0], 0), other = Quarters(frames[1], 1);
         desktop.insert(desktop.end(), other.begin(), other.end());
         SaverProgram saver(server, fallback);
-        // Whether the screen shows each monitor's quarters at their middles,
-        // and a bottle over them (so the saver's window, not the desktop);
-        // or only black.
         const int screenWidth = std::max(first.x + first.width, second.x + second.width),
                   screenHeight = std::max(first.y + first.height, second.y + second.height);
         std::string seen;
-        const auto shows = [&](int monitor, const NSRect& f, bool black = false) {
-            const std::vector<RGBA> screen =
-                server.Pixels(server.root(), screenWidth, screenHeight);
-            int bottle = 0, dark = 0;
-            for (int y = int(f.y); y < int(f.y + f.height); y++) {
-                for (int x = int(f.x); x < int(f.x + f.width); x++) {
-                    const RGBA c = screen[size_t(y) * screenWidth + x];
-                    dark += c == RGBA{0, 0, 0, 255};
-                    bottle += std::none_of(desktop.begin(), desktop.end(), [&](const auto& a) {
-                        return saverfiles::Near(c, a.colour, 8);
-                    });
-                }
-            }
-            seen += "bottle " + std::to_string(bottle) + ", black " + std::to_string(dark) + " ";
-            if (black) {
-                return dark == int(f.width * f.height);
-            }
-            bool all = bottle > 50;
-            for (int q = 0; q < 4; q++) {
-                const int x = int(f.x + f.width / 4 + (q & 1) * f.width / 2),
-                          y = int(f.y + f.height / 4 + (q >> 1) * f.height / 2);
-                const RGBA got = screen[size_t(y) * screenWidth + x];
-                all = all && saverfiles::Near(got, Quarter(monitor, q & 1, q >> 1), 8);
-                seen += std::to_string(x) + "," + std::to_string(y) + ": " +
-                        ::testing::PrintToString(got) + " ";
-            }
-            return all;
+        const auto shows = [&](int monitor, bool black = false) {
+            return ShowsDesktop(server, server.root(), screenWidth, screenHeight, desktop,
+                                frames[monitor], black, &seen);
         };
         server.SetRootPicture(desktop);
         for (const bool mainOnly : {false, true}) {
@@ -326,7 +322,7 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
             EXPECT_TRUE(WaitFor(kPatience,
                                 [&] {
                                     seen.clear();
-                                    return shows(0, frames[0]) && shows(1, frames[1], mainOnly);
+                                    return shows(0) && shows(1, mainOnly);
                                 }))
                 << (mainOnly ? "main monitor only: " : "") << seen << saver.process.Output();
             saver.ExpectEndOnSigterm();
@@ -362,7 +358,7 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
             EXPECT_TRUE(WaitFor(kPatience,
                                 [&] {
                                     seen.clear();
-                                    return shows(1, frames[1]);
+                                    return shows(1);
                                 }))
                 << seen << saver.process.Output();
             saver.ExpectEndOnSigterm();

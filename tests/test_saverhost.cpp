@@ -18,8 +18,8 @@
 #include <vector>
 
 // The saver's own host on a real X server: a window, a context and a view
-// per display. The tests hand the host the displays themselves: the two
-// halves of the server's screen.
+// per display, and the input that ends it. The tests hand the host the
+// displays themselves: the two halves of the server's screen.
 
 namespace {
 
@@ -29,7 +29,9 @@ class SaverHostTest : public OnXvfb<320, 240> {
   protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(OnXvfb::SetUp());
-        UseServerForSDL();
+        setenv("DISPLAY", server->name().c_str(), 1); // SDL draws there and plays nothing
+        setenv("SDL_VIDEODRIVER", "x11", 1);
+        setenv("SDL_AUDIODRIVER", "dummy", 1);
         saverfiles::UseUserFolders(tmp.path());
         options.resources = tmp.Subdir("res");
         saverfiles::WriteResources(options.resources, 3, kFallback);
@@ -149,6 +151,32 @@ TEST_F(SaverHostTest, RealMovesOnEitherDisplayEndTheSaverOnceSettled) {
         HostClock::Advance(InputWatch::SETTLE_SECONDS + 0.1);
         EXPECT_EQ(HandleUntil(c.to[0], c.to[1]), c.ends);
         host.Close();
+    }
+}
+
+// Where the pointer is stays unknown until its first event (Wayland tells a
+// client only over its own surfaces): that event places it, whenever it
+// comes; later moves count by the same slack and settle time.
+TEST(InputWatchTest, AnUnplacedPointerIsPlacedByItsFirstEvent) {
+    const int over = InputWatch::SLACK_PIXELS + 1;
+    const double settled = InputWatch::SETTLE_SECONDS + 0.1;
+    const struct {
+        const char* what;
+        double firstAt, nextAt; // seconds after the start
+        int dx;                 // the next event's distance from the first
+        bool ends;
+    } cases[] = {
+        {"first event after settling, no move", settled, settled, 0, false},
+        {"first event after settling, then a move", settled, settled + 0.1, over, true},
+        {"a move in the slack", 0.0, settled, InputWatch::SLACK_PIXELS, false},
+        {"a move while settling", 0.0, 0.1, 5 * over, false},
+    };
+    for (const auto& c : cases) {
+        InputWatch watch;
+        watch.BeginUnplaced(10.0);
+        EXPECT_FALSE(watch.PointerAt(10.0 + c.firstAt, 500, 300)) << c.what;
+        EXPECT_EQ(watch.PointerAt(10.0 + c.nextAt, 500 + c.dx, 300), c.ends) << c.what;
+        EXPECT_EQ(watch.PointerAt(10.0 + settled + 1.0, 500, 300 + over), true) << c.what;
     }
 }
 
