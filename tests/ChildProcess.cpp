@@ -1,11 +1,9 @@
 #include "ChildProcess.h"
 
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <sys/wait.h>
 #include <thread>

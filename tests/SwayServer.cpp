@@ -122,13 +122,6 @@ bool SwayServer::Start() {
     return true;
 }
 
-std::string SwayServer::AddOutput() {
-    const ToolResult made = Run("swaymsg create_output >/dev/null");
-    const bool shown =
-        made.status == 0 && WaitFor(kPatience, [&] { return ActiveOutputs().size() == 3; });
-    return shown && ActiveOutputs().back() == OutputName(2) ? OutputName(2) : "";
-}
-
 SwayServer::~SwayServer() {
     if (sway.Running()) {
         Run("swaymsg exit >/dev/null 2>&1");

@@ -11,10 +11,10 @@
 
 // A private sway on wlroots' headless backend (software rendering, no
 // input devices) with two outputs, HEADLESS-1 and HEADLESS-2, each showing
-// a plain colour as its desktop; a third, HEADLESS-3, on demand. sway refuses to run as root, so
-// under root it runs as nobody, in a runtime folder of its own; clients of the tests (root or not)
-// reach it through env(). Where it cannot start, ok() is false and whyNot() says why: the tests
-// then fail, sway being part of the setup.
+// a plain colour as its desktop; a third, HEADLESS-3, once created (swaymsg create_output). sway
+// refuses to run as root, so under root it runs as nobody, in a runtime folder of its own; clients
+// of the tests (root or not) reach it through env(). Where it cannot start, ok() is false and
+// whyNot() says why: the tests then fail, sway being part of the setup.
 class SwayServer {
   public:
     using Env = std::vector<std::pair<std::string, std::string>>;
@@ -51,9 +51,6 @@ class SwayServer {
     };
     Picture Screenshot(int output) const;
 
-    // Plugs in the third output and waits for its desktop; its name, or
-    // "" when it did not come.
-    std::string AddOutput();
     // Kills the compositor as a crash would.
     void Kill();
 

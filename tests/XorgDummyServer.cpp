@@ -3,7 +3,6 @@
 #include "RunTool.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
