@@ -12,7 +12,6 @@
 #include "brewlib/ContainerWriter.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -173,7 +172,7 @@ TEST_F(BrewTest, PackingRefusesBadUsageWithTwoAndBadInputWithOneAndWritesNothing
     Expect("pack-resources -o small.works --tga glass.tga", 0, {"warning: lump 1"});
 }
 
-TEST_F(BrewTest, InspectAndVerifyAGoodBottleAndResourceContainer) {
+TEST_F(BrewTest, InspectAndVerifySayWhatTheSaverWouldOfGoodAndDamagedFiles) {
     fixtures::BottleSpec spec = fixtures::Upright("Pale \"Ale\"");
     spec.tag = 3;
     const std::string files = Write("ale.brew", fixtures::Encode(spec)) + Resources("dewkin.works");
@@ -190,9 +189,8 @@ TEST_F(BrewTest, InspectAndVerifyAGoodBottleAndResourceContainer) {
     EXPECT_EQ(verified.out.find("warning"), std::string::npos) << verified.out;
     // The plain form names the same things for a person.
     Expect("inspect" + files, 0, {"bottle file, ok", "MS3D v4: 28 vertices, 14 triangles"});
-}
 
-TEST_F(BrewTest, VerifySaysWhatTheSaverWouldSay) {
+    // Damaged files: verify says what the saver would say.
     brew::Bytes bottle = fixtures::Encode(fixtures::Upright("Ale"));
     brew::Bytes grown = bottle, flagged = bottle, future = bottle, badModel = bottle;
     grown.push_back(0);

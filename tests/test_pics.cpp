@@ -80,7 +80,7 @@ class PictureTest : public GLFixture {
 // A large picture is sampled nearest-neighbour (the source pixel at texel
 // (x, j) is at x * width / 512, j * height / 512, rounded down), a small
 // one repeats its pixels; the picture's top row is the texture's last.
-TEST_F(PictureTest, PicturesAreResampledTo512TopRowLast) {
+TEST_F(PictureTest, PicturesAreResampledTo512TopRowLastFromAFileOrAFolder) {
     const auto colour = [](uint32_t x, uint32_t y) {
         return RGBA{uint8_t(x), uint8_t(y), uint8_t((x >> 8) << 4 | (y >> 8)), 255};
     };
@@ -110,6 +110,13 @@ TEST_F(PictureTest, PicturesAreResampledTo512TopRowLast) {
                 << "texel " << s[0] << ", " << s[1] << " of " << w;
         }
     }
+    // A folder's picture is joined to the folder and replaces the old texture.
+    Texture t;
+    ASSERT_TRUE(LoadPicture(tmp.path().c_str(), &t)) << "the folder has no trailing /";
+    EXPECT_TRUE(t.width == 256u && t.height == 192u);
+    const GLuint first = t.texID;
+    ASSERT_TRUE(LoadPicture(tmp.slash().c_str(), &t));
+    EXPECT_FALSE(first != t.texID && glIsTexture(first)) << "the first texture is released";
 }
 
 // Grey, paletted, keyed and transparent pictures: opaque textures, top up.
@@ -296,7 +303,7 @@ bool GreyBitmap(const char*, PicBitmap* out) {
     return true;
 }
 
-TEST_F(PictureTest, WhatIsNoPictureFailsAndLeavesTheRecordAlone) {
+TEST_F(PictureTest, WhatIsNoPictureOrNoRegularFileFailsAndLeavesTheRecordAlone) {
     brew::Bytes cut = pics::EncodePNG(Grey(16, 16));
     cut.resize(40);
     const std::string good = WritePng("good.png", Grey(4, 4));
@@ -316,11 +323,8 @@ TEST_F(PictureTest, WhatIsNoPictureFailsAndLeavesTheRecordAlone) {
         EXPECT_FALSE(loadPicFile(good.c_str(), &t));
         EXPECT_EQ(t.texID, 0u);
     }
-}
-
-// A FIFO named like a picture (no writer will ever come) is refused at
-// once; a hang would let the alarm end the child.
-TEST_F(PictureTest, OnlyRegularFilesAreRead) {
+    // A FIFO named like a picture (no writer will ever come) is refused at
+    // once; a hang would let the alarm end the child.
     const std::string fifo = tmp / "a.png";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -364,16 +368,6 @@ TEST_F(PictureTest, PicturesOverTheEdgeBoundAreRefusedFromTheirHeaders) {
     PicBitmap bmp;
     ASSERT_TRUE(ReadPicture(WritePng("edge.png", Grey(16384, 1)).c_str(), &bmp)) << SDL_GetError();
     EXPECT_EQ(bmp.pixelsWide, 16384);
-}
-
-TEST_F(PictureTest, FolderPictureIsJoinedToTheFolderAndReplacesTheOldTexture) {
-    WritePng("only.png", Grey(30, 20));
-    Texture t;
-    ASSERT_TRUE(LoadPicture(tmp.path().c_str(), &t)) << "the folder has no trailing /";
-    EXPECT_TRUE(t.width == 30u && t.height == 20u);
-    const GLuint first = t.texID;
-    ASSERT_TRUE(LoadPicture(tmp.slash().c_str(), &t));
-    EXPECT_FALSE(first != t.texID && glIsTexture(first)) << "the first texture is released";
 }
 
 } // namespace

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
-#include <sys/stat.h>
 
 // The preference store under $XDG_CONFIG_HOME and the settings in it.
 
@@ -65,7 +64,7 @@ void ExpectDefaults(const SETTINGS& s) {
     EXPECT_TRUE(s.BGCol.x == 1.0f && s.BGCol.y == 1.0f && s.BGCol.z == 1.0f);
 }
 
-TEST_F(StoreTest, FirstRunOrAnotherVersionWritesEveryDefaultInTableOrderKeepingTheSelection) {
+TEST_F(StoreTest, FirstRunOrAnotherVersionWritesEveryDefaultInOrderAndLoadBoundsValues) {
     Record r;
     Load(r);
     ExpectDefaults(r.s);
@@ -93,28 +92,27 @@ TEST_F(StoreTest, FirstRunOrAnotherVersionWritesEveryDefaultInTableOrderKeepingT
     EXPECT_STREQ(old.s.bottleSelection, "red.brew#blue.brew###");
     EXPECT_EQ(old.s.selectionSize, 22);
     EXPECT_EQ(Open()->stringForKey("BottleSelection"), "red.brew#blue.brew###");
-}
 
-TEST_F(StoreTest, ValuesAreConvertedAndBoundedOnLoadOnlyAndPathsCutToFit) {
+    // Values are converted and bounded on load only, and paths cut to fit.
     const std::string longPath(20000, 'p');
     WriteStore("[dwTumblixSS]\nversion=1.0\nMaxBottle=12\nVolume=70000\nBGType=4294967298\n"
                "CDHr=  23  \nCDMin=12abc\nGoodShine=yes\nDrunkenBG=1\nShowClock=1\nPlaySound=1\n"
                "BGColR=0.25\n"
                "BGColG=1e400\nBGPath=" +
                longPath + "\n");
-    Record r;
-    Load(r, longPath.c_str());
+    Record b;
+    Load(b, longPath.c_str());
     // Bottles at most 5; the low 16 and 32 bits; spaces allowed; no number.
-    EXPECT_EQ(std::tuple(r.s.NUM_BOTTLES, r.s.VOLUME, r.s.BGTYPE, r.s.thr, r.s.tmin),
+    EXPECT_EQ(std::tuple(b.s.NUM_BOTTLES, b.s.VOLUME, b.s.BGTYPE, b.s.thr, b.s.tmin),
               std::tuple(5, int16_t(70000 & 0xffff), 2, 23, 0));
-    EXPECT_TRUE(!r.s.GOODSHINE && r.s.DRUNKENBG) << "\"yes\" is no boolean, 1 is";
+    EXPECT_TRUE(!b.s.GOODSHINE && b.s.DRUNKENBG) << "\"yes\" is no boolean, 1 is";
     // Each switch from its own key.
-    EXPECT_EQ(std::tuple(r.s.SHOWCLOCK, r.s.CLOCK12HRMODE, r.s.SHOWCOUNTDOWN, r.s.PLAYSOUND),
+    EXPECT_EQ(std::tuple(b.s.SHOWCLOCK, b.s.CLOCK12HRMODE, b.s.SHOWCOUNTDOWN, b.s.PLAYSOUND),
               std::tuple(true, false, false, true));
-    EXPECT_EQ(r.s.BGCol.x, 0.25f);
-    EXPECT_EQ(r.s.BGCol.y, 0.0f) << "out of float range";
-    EXPECT_EQ(std::string(r.s.BGPath), longPath.substr(0, 16383));
-    EXPECT_EQ(std::string(r.s.BottlePath), longPath.substr(0, 16383));
+    EXPECT_EQ(b.s.BGCol.x, 0.25f);
+    EXPECT_EQ(b.s.BGCol.y, 0.0f) << "out of float range";
+    EXPECT_EQ(std::string(b.s.BGPath), longPath.substr(0, 16383));
+    EXPECT_EQ(std::string(b.s.BottlePath), longPath.substr(0, 16383));
     EXPECT_EQ(Open()->integerForKey("MaxBottle"), 12) << "the store keeps what it said";
 }
 

@@ -149,7 +149,7 @@ TEST_F(TgaTest, BothTypesDecodeToRgbInFileOrder) {
     EXPECT_TRUE(log.alerts().empty());
 }
 
-TEST_F(TgaTest, HeaderProblemsAreReported) {
+TEST_F(TgaTest, HeaderAndBodyProblemsAreReportedWhereTheyShow) {
     EXPECT_FALSE(LoadTGA2(&texture, nullptr));
     std::ifstream closed;
     EXPECT_FALSE(LoadTGA2(&texture, &closed));
@@ -175,11 +175,8 @@ TEST_F(TgaTest, HeaderProblemsAreReported) {
             EXPECT_EQ(texture.bpp, info[2]); // the header's values are already in the record
         }
     }
-}
-
-// Packets describing more pixels than the image holds are refused (with no
-// write past the buffer); pixel data ending early is reported where it ends.
-TEST_F(TgaTest, BodyProblemsAreReportedWhereTheyShow) {
+    // Packets describing more pixels than the image holds are refused (with no
+    // write past the buffer); pixel data ending early is reported where it ends.
     brew::Bytes flat = brew::EncodeTGA(Gradient(3, 3, 3), false);
     flat.pop_back();
     brew::Bytes headers = Tga(10, 4, 4, 24);
