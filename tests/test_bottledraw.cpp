@@ -263,7 +263,7 @@ class BottleTypeTest : public GLFixture {
 
 } // namespace
 
-TEST_F(BottleTypeTest, LoadsOnceWithTheHeaderValues) {
+TEST_F(BottleTypeTest, LoadsOnceWithTheHeaderValuesOrFailsRetryably) {
     for (uint8_t alpha : {128, 0, 255}) {
         fixtures::BottleSpec spec = fixtures::Upright("Ale");
         spec.alpha = alpha;
@@ -283,13 +283,29 @@ TEST_F(BottleTypeTest, LoadsOnceWithTheHeaderValues) {
         EXPECT_EQ(info.model, model);
         EXPECT_FLOAT_EQ(info.size, 0.5f);
     }
+    // A model and no texture lump fails, leaving the type unloaded and retryable.
+    fixtures::BottleSpec lonely = fixtures::Upright("Lonely");
+    lonely.slots.clear();
+    BOTTLEINFO info;
+    Prepare(info, lonely);
+    EXPECT_FALSE(info.LoadData("", 1.0f, true));
+    EXPECT_FALSE(info.loaded);
+
+    std::snprintf(info.fileName, BOTTLE_PATH_SIZE, "gone.brew");
+    EXPECT_FALSE(info.LoadData("", 1.0f, true));
+    EXPECT_TRUE(log.Saw("Unable to load currency!"));
+
+    // Once the file is good again the same record loads.
+    Prepare(info, fixtures::Upright("Fixed"));
+    EXPECT_TRUE(info.LoadData("", 1.0f, true));
+    EXPECT_TRUE(info.loaded);
 }
 
 // The model is scaled by the size it is loaded at; then come each triangle's
 // centre and the bounds, which start from plus and minus one: a mesh above
 // y = 1 keeps bottom 1, one below y = -1 and left of x = -1 keeps top and
 // radius. The top is lowered by 0.35 of the radius.
-TEST_F(BottleTypeTest, TriangleCentresAndBoundsFromTheScaledMesh) {
+TEST_F(BottleTypeTest, TriangleCentresBoundsAndSlotsFromTheFile) {
     struct Case {
         float cx, cy, top, bottom, radius;
     };
@@ -311,9 +327,7 @@ TEST_F(BottleTypeTest, TriangleCentresAndBoundsFromTheScaledMesh) {
         EXPECT_FLOAT_EQ(info.bottom, c.bottom);
         EXPECT_FLOAT_EQ(info.radius, c.radius);
     }
-}
-
-TEST_F(BottleTypeTest, SlotsFollowLumpTypesAndShineMakesOnlyTheGlassOpaque) {
+    // Slots follow the lump types, and the shine pass makes only the glass opaque.
     fixtures::BottleSpec spec = fixtures::Upright("Slots");
     // Glass keyed on its first pixel, slot 1 not an image, slot 2 by brightness.
     brew::Image glass = fixtures::Solid(2, 2, 10, 20, 30);
@@ -333,23 +347,4 @@ TEST_F(BottleTypeTest, SlotsFollowLumpTypesAndShineMakesOnlyTheGlassOpaque) {
             << "the shine pass wants opaque glass";
         EXPECT_EQ(Alphas(info.textures[2].texID), bright);
     }
-}
-
-TEST_F(BottleTypeTest, FailuresLeaveTheTypeUnloadedAndRetryable) {
-    // A model and no texture lump.
-    fixtures::BottleSpec lonely = fixtures::Upright("Lonely");
-    lonely.slots.clear();
-    BOTTLEINFO info;
-    Prepare(info, lonely);
-    EXPECT_FALSE(info.LoadData("", 1.0f, true));
-    EXPECT_FALSE(info.loaded);
-
-    std::snprintf(info.fileName, BOTTLE_PATH_SIZE, "gone.brew");
-    EXPECT_FALSE(info.LoadData("", 1.0f, true));
-    EXPECT_TRUE(log.Saw("Unable to load currency!"));
-
-    // Once the file is good again the same record loads.
-    Prepare(info, fixtures::Upright("Fixed"));
-    EXPECT_TRUE(info.LoadData("", 1.0f, true));
-    EXPECT_TRUE(info.loaded);
 }

@@ -80,7 +80,7 @@ class PictureTest : public GLFixture {
 // A large picture is sampled nearest-neighbour (the source pixel at texel
 // (x, j) is at x * width / 512, j * height / 512, rounded down), a small
 // one repeats its pixels; the picture's top row is the texture's last.
-TEST_F(PictureTest, PicturesAreResampledTo512TopRowLastFromAFileOrAFolder) {
+TEST_F(PictureTest, EveryKindIsResampledTo512TopRowLastFromAFileOrAFolder) {
     const auto colour = [](uint32_t x, uint32_t y) {
         return RGBA{uint8_t(x), uint8_t(y), uint8_t((x >> 8) << 4 | (y >> 8)), 255};
     };
@@ -111,16 +111,13 @@ TEST_F(PictureTest, PicturesAreResampledTo512TopRowLastFromAFileOrAFolder) {
         }
     }
     // A folder's picture is joined to the folder and replaces the old texture.
-    Texture t;
-    ASSERT_TRUE(LoadPicture(tmp.path().c_str(), &t)) << "the folder has no trailing /";
-    EXPECT_TRUE(t.width == 256u && t.height == 192u);
-    const GLuint first = t.texID;
-    ASSERT_TRUE(LoadPicture(tmp.slash().c_str(), &t));
-    EXPECT_FALSE(first != t.texID && glIsTexture(first)) << "the first texture is released";
-}
-
-// Grey, paletted, keyed and transparent pictures: opaque textures, top up.
-TEST_F(PictureTest, EveryKindOfPictureBecomesAnOpaqueTexture) {
+    Texture folder;
+    ASSERT_TRUE(LoadPicture(tmp.path().c_str(), &folder)) << "the folder has no trailing /";
+    EXPECT_TRUE(folder.width == 256u && folder.height == 192u);
+    const GLuint first = folder.texID;
+    ASSERT_TRUE(LoadPicture(tmp.slash().c_str(), &folder));
+    EXPECT_FALSE(first != folder.texID && glIsTexture(first)) << "the first texture is released";
+    // Grey, paletted, keyed and transparent pictures: opaque textures, top up.
     PngImage grey{2, 2, pics::PNG_GREY, {10, 80, 160, 250}};
     PngImage paletted{2, 2, pics::PNG_PALETTE, {1, 2, 3, 4}};
     paletted.palette = {0, 0, 0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
