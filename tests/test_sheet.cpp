@@ -187,7 +187,7 @@ TEST_F(SheetTest, OutOfRangeValuesAreShownClampedAndSavedAsShown) {
     EXPECT_EQ(ended, 1);
 }
 
-TEST_F(SheetTest, UnselectedRowsAreStoredByFileNameInCatalogueOrder) {
+TEST_F(SheetTest, UnselectedRowsAreStoredByFileNameInCatalogueOrderChosenFoldersCutToFit) {
     Open(5);
     ASSERT_EQ(Catalogue().numTypes, 5);
     const int off1 = Catalogue().FindBottle("bottle1.brew"),
@@ -214,10 +214,8 @@ TEST_F(SheetTest, UnselectedRowsAreStoredByFileNameInCatalogueOrder) {
     EXPECT_EQ(sheet.bottleSize.value, 50);
     EXPECT_FALSE(sheet.cdHr.enabled) << "the states follow the defaults";
     EXPECT_EQ(sheet.bgPath.value, "/srv/pictures/") << "the picture folder is kept";
-}
 
-TEST_F(SheetTest, AChosenFolderGoesIntoTheRecordCutToFit) {
-    Open(1);
+    // A chosen folder goes into the record, cut to fit.
     std::vector<std::string> asked;
     std::optional<std::string> answer = "/home/me/Pictures";
     controller->runOpenPanel = [&](const std::string& title, const std::string& start,

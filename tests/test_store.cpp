@@ -145,7 +145,7 @@ TEST_F(StoreTest, AnUnreadableStoreIsKeptAsideNeverWrittenOver) {
     EXPECT_FALSE(fs::exists(StorePath() + ".bad.100"));
 }
 
-TEST_F(StoreTest, WritesAreAtomicKeepWhatTheUserWroteAndReportFailures) {
+TEST_F(StoreTest, WritesAreAtomicInDialogOrderKeepWhatTheUserWroteAndReportFailures) {
     auto store = Open(); // the folder does not exist yet
     for (int n : {3, 4}) {
         store->setInteger(n, "MaxBottle");
@@ -161,6 +161,35 @@ TEST_F(StoreTest, WritesAreAtomicKeepWhatTheUserWroteAndReportFailures) {
     ASSERT_TRUE(edited->synchronize());
     EXPECT_NE(Contents(StorePath()).find("# mine\n\n[other]\nx=1\n"), std::string::npos);
     EXPECT_NE(Contents(StorePath()).find("MaxBottle=2"), std::string::npos);
+
+    // The dialog's round: a view loads, the dialog saves every key but the
+    // version in its own order, the next view sees it.
+    Record first;
+    Load(first);
+    first.s.LBOTTLESIZE = 120;
+    first.s.NUM_BOTTLES = 40; // no limit on saving
+    first.s.VOLUME = -5;
+    first.s.BGCol = VECTOR3D(0.2f, 0.4f, 0.6f);
+    std::strcpy(first.s.BGPath, "/ignored/");
+    fs::remove(StorePath());
+    ASSERT_TRUE(
+        WriteSettings(*Open(), first.s, true, " /home/me/pics #1;\\n\n\r\t[g]=v ", "red.brew###"));
+    EXPECT_EQ(KeysInFile(), "MainMonitorOnly BottleSize MaxBottle GoodShine DrunkenBG BGType "
+                            "BGRes BGPath PlaySound Volume ShowClock Clock12Hr ShowCountdown "
+                            "CDHr CDMin BGColR BGColG BGColB BottleSelection ");
+    auto versioned = Open();
+    versioned->setObject("1.0", "version");
+    ASSERT_TRUE(versioned->synchronize());
+    Record next;
+    Load(next);
+    EXPECT_TRUE(next.mainOnly);
+    EXPECT_EQ(next.s.LBOTTLESIZE, 120);
+    EXPECT_EQ(next.s.NUM_BOTTLES, 5);
+    EXPECT_EQ(next.s.VOLUME, -5);
+    EXPECT_EQ(next.s.BGCol.y, 0.4f);
+    EXPECT_STREQ(next.s.BGPath, " /home/me/pics #1;\\n\n\r\t[g]=v ");
+    EXPECT_STREQ(next.s.bottleSelection, "red.brew###");
+    EXPECT_EQ(Open()->integerForKey("MaxBottle"), 40);
 
     std::ofstream(home / "file") << "x"; // a folder that cannot be made
     setenv("XDG_CONFIG_HOME", (home / "file").c_str(), 1);
@@ -205,37 +234,6 @@ TEST_F(StoreTest, AStoreThatIsALinkStaysOneAndItsFileIsWritten) {
         EXPECT_EQ(fs::exists(target + ".bad"), c.before.size() == 14);
         EXPECT_EQ(fs::directory_iterator(Folder())->path(), StorePath()) << "nothing else left";
     }
-}
-
-// The dialog's round: a view loads, the dialog saves every key but the
-// version in its own order, the next view sees it.
-TEST_F(StoreTest, SavingWritesEveryKeyButVersionInDialogOrder) {
-    Record first;
-    Load(first);
-    first.s.LBOTTLESIZE = 120;
-    first.s.NUM_BOTTLES = 40; // no limit on saving
-    first.s.VOLUME = -5;
-    first.s.BGCol = VECTOR3D(0.2f, 0.4f, 0.6f);
-    std::strcpy(first.s.BGPath, "/ignored/");
-    fs::remove(StorePath());
-    ASSERT_TRUE(
-        WriteSettings(*Open(), first.s, true, " /home/me/pics #1;\\n\n\r\t[g]=v ", "red.brew###"));
-    EXPECT_EQ(KeysInFile(), "MainMonitorOnly BottleSize MaxBottle GoodShine DrunkenBG BGType "
-                            "BGRes BGPath PlaySound Volume ShowClock Clock12Hr ShowCountdown "
-                            "CDHr CDMin BGColR BGColG BGColB BottleSelection ");
-    auto store = Open();
-    store->setObject("1.0", "version");
-    ASSERT_TRUE(store->synchronize());
-    Record next;
-    Load(next);
-    EXPECT_TRUE(next.mainOnly);
-    EXPECT_EQ(next.s.LBOTTLESIZE, 120);
-    EXPECT_EQ(next.s.NUM_BOTTLES, 5);
-    EXPECT_EQ(next.s.VOLUME, -5);
-    EXPECT_EQ(next.s.BGCol.y, 0.4f);
-    EXPECT_STREQ(next.s.BGPath, " /home/me/pics #1;\\n\n\r\t[g]=v ");
-    EXPECT_STREQ(next.s.bottleSelection, "red.brew###");
-    EXPECT_EQ(Open()->integerForKey("MaxBottle"), 40);
 }
 
 } // namespace
