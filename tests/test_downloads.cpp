@@ -266,7 +266,7 @@ TEST_F(DownloadsTest, AListThatCannotBeHadChangesNothingButTheStatus) {
     }
 }
 
-TEST_F(DownloadsTest, AFinishedDownloadIsSavedReportedAndNoLongerOffered) {
+TEST_F(DownloadsTest, AFinishedDownloadIsSavedUnderASafeNameReportedAndNoLongerOffered) {
     Catalogue();
     const std::string address = server.Address("/files/stout.brew");
     List(PlistOf({"Stout;" + address, "Lager;" + address}));
@@ -317,6 +317,26 @@ TEST_F(DownloadsTest, AFinishedDownloadIsSavedReportedAndNoLongerOffered) {
     }
     EXPECT_EQ(c.progress.percent, 0) << "no length, no percentage";
     EXPECT_EQ(FilesBelow(userFolder), (std::set<std::string>{"stout.brew", "lager.brew"}));
+
+    // Saved names never leave the bottle folder.
+    TempDir outside;
+    folder = outside / "a/b/bottles/"; // missing: made on the way
+    // Suggested names (percent-encoded for the server), and what is saved.
+    const std::pair<std::string, std::string> savedAs[] = {
+        {"..%2F..%2Fx.brew", "x.brew"},  {".brew", "stout.brew"},  {"%2Fetc%2Fpasswd", "passwd"},
+        {"dir%5C..%5Cy.brew", "y.brew"}, {"sub%2F", "stout.brew"}, {"bell%07.brew", "stout.brew"},
+    };
+    for (const auto& [suggested, name] : savedAs) {
+        DownloadFrom("/_/named/" + suggested + "/files/stout.brew");
+        EXPECT_EQ(c.text.value, "Download Complete!") << suggested;
+        EXPECT_EQ(FilesBelow(outside.path()),
+                  (std::set<std::string>{"a", "a/b", "a/b/bottles", "a/b/bottles/" + name}))
+            << "suggested " << suggested;
+        fs::remove(folder + name);
+    }
+    // The address's name gets the extension, within the longest file name.
+    EXPECT_EQ(DownloadFile::SafeName("tab\there.brew", "get"), "get.brew");
+    EXPECT_EQ(DownloadFile::SafeName("", std::string(253, 'b')), std::string(250, 'b') + ".brew");
 }
 
 TEST_F(DownloadsTest, AFailedDownloadLeavesTheFileThatWasThere) {
@@ -411,27 +431,6 @@ TEST_F(DownloadsTest, AFailedDownloadLeavesTheFileThatWasThere) {
     EXPECT_TRUE(c.AllEnabled());
     EXPECT_EQ(FilesBelow(userFolder), names);
     EXPECT_EQ(Contents(userFolder + "stout.brew"), before);
-}
-
-TEST_F(DownloadsTest, SavedNamesNeverLeaveTheBottleFolder) {
-    TempDir outside;
-    folder = outside / "a/b/bottles/"; // missing: made on the way
-    // Suggested names (percent-encoded for the server), and what is saved.
-    const std::pair<std::string, std::string> savedAs[] = {
-        {"..%2F..%2Fx.brew", "x.brew"},  {".brew", "stout.brew"},  {"%2Fetc%2Fpasswd", "passwd"},
-        {"dir%5C..%5Cy.brew", "y.brew"}, {"sub%2F", "stout.brew"}, {"bell%07.brew", "stout.brew"},
-    };
-    for (const auto& [suggested, name] : savedAs) {
-        DownloadFrom("/_/named/" + suggested + "/files/stout.brew");
-        EXPECT_EQ(c.text.value, "Download Complete!") << suggested;
-        EXPECT_EQ(FilesBelow(outside.path()),
-                  (std::set<std::string>{"a", "a/b", "a/b/bottles", "a/b/bottles/" + name}))
-            << "suggested " << suggested;
-        fs::remove(folder + name);
-    }
-    // The address's name gets the extension, within the longest file name.
-    EXPECT_EQ(DownloadFile::SafeName("tab\there.brew", "get"), "get.brew");
-    EXPECT_EQ(DownloadFile::SafeName("", std::string(253, 'b')), std::string(250, 'b') + ".brew");
 }
 
 TEST_F(DownloadsTest, ADownloadNeedsAChosenTypeAFolderAndAWebAddressAndCountsItsBytes) {

@@ -98,7 +98,10 @@ TEST_F(SceneTest, ABrokenContainerStopsSetupBeforeTheLights) {
     EXPECT_TRUE(log.Saw("The resource file is missing a scene picture!"));
 }
 
-TEST_F(SceneTest, UpdateTakesAtMostOneWobbleStepAFrameAndOnlyBelowZero) {
+TEST_F(SceneTest, UpdateTakesAtMostOneWobbleStepAFrameAndTheBackgroundShows) {
+    settings.BGCol = VECTOR3D(0.2f, 0.4f, 0.6f);
+    settings.SHOWCLOCK = false;
+    settings.NUM_BOTTLES = 0;
     ASSERT_TRUE(SetUpScene());
     BACKGROUND reference;
     reference.InitWobble();
@@ -129,13 +132,8 @@ TEST_F(SceneTest, UpdateTakesAtMostOneWobbleStepAFrameAndOnlyBelowZero) {
         steps += std::memcmp(before.nodes, scene.background->nodes, sizeof before.nodes) != 0;
     }
     EXPECT_EQ(steps, 35);
-}
 
-TEST_F(SceneTest, TheColourBackgroundShowsTheClearColourAPictureKindThePicture) {
-    settings.BGCol = VECTOR3D(0.2f, 0.4f, 0.6f);
-    settings.SHOWCLOCK = false;
-    settings.NUM_BOTTLES = 0;
-    ASSERT_TRUE(SetUpScene());
+    // The colour background shows the clear colour, a picture kind the picture.
     scene.bgTexture = scenefiles::MakePicture(fixtures::Solid(8, 8, 255, 0, 0));
     for (bool drunken : {true, false}) {
         settings.DRUNKENBG = drunken;
