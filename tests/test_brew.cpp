@@ -96,7 +96,37 @@ class BrewTest : public ::testing::Test {
     TempDir tmp;
 };
 
-TEST_F(BrewTest, PackedBottleHoldsModelSlotsAndHeader) {
+TEST_F(BrewTest, PackingRefusesBadUsageAndInputWritingNothingElseHoldsModelSlotsAndHeader) {
+    brew::Bytes tga = EditorTga();
+    tga[1] = 1;
+    Write("mapped.tga", tga);
+    brew::Bytes model = Load("model.ms3d");
+    model[10] = 2; // version 2
+    Write("old.ms3d", model);
+    const std::string bottle = "pack-bottle -o out.brew --name X ", two = " --tga glass.tga";
+    const struct {
+        std::string args, says;
+        int status;
+    } cases[] = {
+        {"pack-bottle --name X --model model.ms3d --tga glass.tga", "Usage", 2},
+        {bottle + "--model model.ms3d --flags 3 --tga glass.tga", "Usage", 2},
+        {"pack-bottle -o out.brew --name " + std::string(50, 'n') + " --model model.ms3d" + two,
+         "Usage", 2},
+        {"brew-coffee", "Usage", 2},
+        {bottle + "--model missing.ms3d" + two + two, "missing.ms3d", 1},
+        {bottle + "--model notes.txt" + two + two, "not a MilkShape", 1},
+        {bottle + "--model old.ms3d" + two + two, "version 2", 1},
+        {bottle + "--model model.ms3d --tga mapped.tga" + two, "colour-mapped", 1},
+        {bottle + "--model label-model.ms3d" + two + two, "slot 2", 1},
+    };
+    for (const auto& c : cases) {
+        Expect(c.args, c.status, {c.says});
+        EXPECT_FALSE(std::filesystem::exists(tmp / "out.brew")) << c.args;
+    }
+    // Too few lumps for the saver still packs, with a warning.
+    Expect("pack-resources -o small.works --tga glass.tga", 0, {"warning: lump 1"});
+
+    // A packed bottle holds the model, the slots and the header.
     Expect("pack-bottle -o out.brew --name 'Home Brew' --model label-model.ms3d --alpha 99 "
            "--tag 0x2a --flags 6 --tga glass.tga:bright --tga glass.tga:key --tga glass.tga "
            "--blob notes.txt --empty",
@@ -139,37 +169,6 @@ TEST_F(BrewTest, PackedBottleHoldsModelSlotsAndHeader) {
             << i;
     }
     EXPECT_EQ(Lump(w, 2), (brew::Bytes{'h', 'i'}));
-}
-
-TEST_F(BrewTest, PackingRefusesBadUsageWithTwoAndBadInputWithOneAndWritesNothing) {
-    brew::Bytes tga = EditorTga();
-    tga[1] = 1;
-    Write("mapped.tga", tga);
-    brew::Bytes model = Load("model.ms3d");
-    model[10] = 2; // version 2
-    Write("old.ms3d", model);
-    const std::string bottle = "pack-bottle -o out.brew --name X ", two = " --tga glass.tga";
-    const struct {
-        std::string args, says;
-        int status;
-    } cases[] = {
-        {"pack-bottle --name X --model model.ms3d --tga glass.tga", "Usage", 2},
-        {bottle + "--model model.ms3d --flags 3 --tga glass.tga", "Usage", 2},
-        {"pack-bottle -o out.brew --name " + std::string(50, 'n') + " --model model.ms3d" + two,
-         "Usage", 2},
-        {"brew-coffee", "Usage", 2},
-        {bottle + "--model missing.ms3d" + two + two, "missing.ms3d", 1},
-        {bottle + "--model notes.txt" + two + two, "not a MilkShape", 1},
-        {bottle + "--model old.ms3d" + two + two, "version 2", 1},
-        {bottle + "--model model.ms3d --tga mapped.tga" + two, "colour-mapped", 1},
-        {bottle + "--model label-model.ms3d" + two + two, "slot 2", 1},
-    };
-    for (const auto& c : cases) {
-        Expect(c.args, c.status, {c.says});
-        EXPECT_FALSE(std::filesystem::exists(tmp / "out.brew")) << c.args;
-    }
-    // Too few lumps for the saver still packs, with a warning.
-    Expect("pack-resources -o small.works --tga glass.tga", 0, {"warning: lump 1"});
 }
 
 TEST_F(BrewTest, InspectAndVerifySayWhatTheSaverWouldOfGoodAndDamagedFiles) {

@@ -273,7 +273,7 @@ class Ms3dTest : public ::testing::Test {
     ErrorLog log;
 };
 
-TEST_F(Ms3dTest, RoundTripKeepsEveryFieldAndScaleMovesPositionsOnly) {
+TEST_F(Ms3dTest, RoundTripKeepsEveryFieldForeignCutOrOutOfRangeModelsAreRefused) {
     brew::Ms3dModel source = SampleModel();
     const brew::Bytes body = brew::EncodeMS3D(source);
     // As in a bottle data file: the model is preceded and followed by other data.
@@ -308,15 +308,13 @@ TEST_F(Ms3dTest, RoundTripKeepsEveryFieldAndScaleMovesPositionsOnly) {
         }
     }
     EXPECT_TRUE(brew::EncodeMS3D(Back(m)) == brew::EncodeMS3D(source)) << "scaled wrongly";
-}
 
-// Another id or version, every truncation, counts past the end of the file and
-// indices out of range: each is refused and leaves an empty record.
-TEST_F(Ms3dTest, ForeignCutOrOutOfRangeModelsAreRefused) {
-    const brew::Ms3dModel source = SampleModel();
-    const brew::Bytes whole = brew::EncodeMS3D(source);
+    // Another id or version, every truncation, counts past the end of the file and
+    // indices out of range: each is refused and leaves an empty record.
+    const brew::Ms3dModel sample = SampleModel();
+    const brew::Bytes whole = brew::EncodeMS3D(sample);
     for (int32_t version : {2, 3, 4, 5, -1, 0x0300}) {
-        brew::Ms3dModel other = source;
+        brew::Ms3dModel other = sample;
         other.version = version;
         if (version == 3 || version == 4) {
             MS3D model;
@@ -337,8 +335,8 @@ TEST_F(Ms3dTest, ForeignCutOrOutOfRangeModelsAreRefused) {
     // Each count in turn claims far more than the file holds: vertices,
     // triangles, the first group's triangles, the last joint's two key counts
     // (it has no rotation keys and three translation keys).
-    const size_t triangles = 16 + 15 * source.vertices.size();
-    const size_t groupTriangles = triangles + 2 + 70 * source.triangles.size() + 2 + 1 + 32;
+    const size_t triangles = 16 + 15 * sample.vertices.size();
+    const size_t groupTriangles = triangles + 2 + 70 * sample.triangles.size() + 2 + 1 + 32;
     const size_t jointKeys = whole.size() - 16 * 3 - 4;
     for (size_t at : {size_t(14), triangles, groupTriangles, jointKeys, jointKeys + 2}) {
         brew::Bytes bytes = whole;
@@ -346,12 +344,12 @@ TEST_F(Ms3dTest, ForeignCutOrOutOfRangeModelsAreRefused) {
         ExpectRefused(bytes, kTruncated, at);
     }
     for (size_t corner = 0; corner < 3; corner++) {
-        brew::Ms3dModel bad = source;
-        bad.triangles[2].vertexIndices[corner] = uint16_t(source.vertices.size());
+        brew::Ms3dModel bad = sample;
+        bad.triangles[2].vertexIndices[corner] = uint16_t(sample.vertices.size());
         ExpectRefused(brew::EncodeMS3D(bad), "MS3D file has a vertex index out of range!", corner);
     }
-    for (uint16_t index : {uint16_t(source.triangles.size()), uint16_t(0xffff)}) {
-        brew::Ms3dModel bad = source;
+    for (uint16_t index : {uint16_t(sample.triangles.size()), uint16_t(0xffff)}) {
+        brew::Ms3dModel bad = sample;
         bad.groups[1].triangleIndices = {0, index};
         ExpectRefused(brew::EncodeMS3D(bad), "MS3D file has a triangle index out of range!", index);
     }

@@ -31,7 +31,7 @@ class SceneTest : public SceneFixture {
     }
 };
 
-TEST_F(SceneTest, SetupBuildsTheSceneAndItsGLStateCleanupFreesIt) {
+TEST_F(SceneTest, SetupBuildsTheSceneAndItsGLStateCleanupFreesItABrokenContainerStops) {
     SoundCounter sounds;
     settings.PLAYSOUND = true;
     settings.VOLUME = 255;
@@ -74,9 +74,8 @@ TEST_F(SceneTest, SetupBuildsTheSceneAndItsGLStateCleanupFreesIt) {
         EXPECT_FALSE(glIsTexture(name)) << name;
     EXPECT_EQ(Lights(), (std::vector<bool>{false, false, false}));
     EXPECT_EQ(sounds.released, 8);
-}
 
-TEST_F(SceneTest, ABrokenContainerStopsSetupBeforeTheLights) {
+    // A broken container stops the set-up before the lights.
     std::vector<brew::Lump> lumps = scenefiles::ResourceLumps();
     lumps.pop_back();
     scenefiles::WriteResourceLumps(resources, lumps);

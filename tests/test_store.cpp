@@ -64,7 +64,7 @@ void ExpectDefaults(const SETTINGS& s) {
     EXPECT_TRUE(s.BGCol.x == 1.0f && s.BGCol.y == 1.0f && s.BGCol.z == 1.0f);
 }
 
-TEST_F(StoreTest, FirstRunOrAnotherVersionWritesEveryDefaultInOrderAndLoadBoundsValues) {
+TEST_F(StoreTest, FirstRunOtherVersionsAndUnreadableStoresGetDefaultsLoadBoundsValues) {
     Record r;
     Load(r);
     ExpectDefaults(r.s);
@@ -114,9 +114,8 @@ TEST_F(StoreTest, FirstRunOrAnotherVersionWritesEveryDefaultInOrderAndLoadBounds
     EXPECT_EQ(std::string(b.s.BGPath), longPath.substr(0, 16383));
     EXPECT_EQ(std::string(b.s.BottlePath), longPath.substr(0, 16383));
     EXPECT_EQ(Open()->integerForKey("MaxBottle"), 12) << "the store keeps what it said";
-}
 
-TEST_F(StoreTest, AnUnreadableStoreIsKeptAsideNeverWrittenOver) {
+    // An unreadable store is kept aside, never written over.
     // Parses as far as the NUL, which no text file holds.
     const char bytes[] = "[dwTumblixSS]\nversion=1.0\nMaxBottle=3\nBGPath=/a\0\xff\xfe\n";
     const std::string damaged(bytes, sizeof bytes - 1);

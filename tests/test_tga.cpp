@@ -149,7 +149,7 @@ TEST_F(TgaTest, BothTypesDecodeToRgbInFileOrder) {
     EXPECT_TRUE(log.alerts().empty());
 }
 
-TEST_F(TgaTest, HeaderAndBodyProblemsAreReportedWhereTheyShow) {
+TEST_F(TgaTest, HeaderBodyAndSizeProblemsAreReportedWhereTheyShow) {
     EXPECT_FALSE(LoadTGA2(&texture, nullptr));
     std::ifstream closed;
     EXPECT_FALSE(LoadTGA2(&texture, &closed));
@@ -204,11 +204,9 @@ TEST_F(TgaTest, HeaderAndBodyProblemsAreReportedWhereTheyShow) {
     EXPECT_EQ(Pixels().back(), 4);
     tight.pop_back();
     ExpectFailure(tight, "Could not read from file");
-}
 
-// A header asking for more than 4096 pixels on an edge, or an image the rest
-// of the file cannot fill, is refused before anything is allocated.
-TEST_F(TgaTest, HugeOrUnfillableImagesAreRefusedBeforeAllocating) {
+    // A header asking for more than 4096 pixels on an edge, or an image the rest
+    // of the file cannot fill, is refused before anything is allocated.
     const uint16_t edges[][3] = {{10, 0xffff, 0xffff}, {2, 4097, 1}, {10, 1, 4097}};
     for (const auto& e : edges) {
         ExpectFailureWithLittleMemory(Write(Tga(uint8_t(e[0]), e[1], e[2], 32), "large.tga"),
