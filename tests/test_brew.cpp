@@ -221,24 +221,7 @@ TEST_F(BrewTest, InspectAndVerifySayWhatTheSaverWouldOfGoodAndDamagedFiles) {
     Expect("verify a.brew", 1, {"not a regular file"});
 }
 
-TEST_F(BrewTest, SiteListsEveryTypeInOrderWithItsAddress) {
-    const std::string stout = Bottle("stout.brew", "Dark Stout");
-    const std::string odd = Bottle("pale ale;1.brew", "Pale Ale");
-    Expect("site site" + stout + " --base http://127.0.0.1:8018/" + odd, 0, {});
-    // The file name is percent-encoded, so its ";" cannot split the entry.
-    EXPECT_EQ(ReadList(), "Dark Stout;http://127.0.0.1:8018/mac/zips/tumblix/stout.brew\n"
-                          "Pale Ale;http://127.0.0.1:8018/mac/zips/tumblix/pale%20ale%3B1.brew\n");
-    EXPECT_EQ(Contents(tmp / "site/mac/zips/tumblix/stout.brew"), Contents(tmp / "stout.brew"));
-    EXPECT_EQ(Contents(tmp / "site/mac/zips/tumblix/pale ale;1.brew"),
-              Contents(tmp / "pale ale;1.brew"));
-
-    // Run again with one type: the list now offers only that one.
-    Expect("site site --base=https://example.invalid/saver" + odd, 0, {});
-    EXPECT_EQ(ReadList(),
-              "Pale Ale;https://example.invalid/saver/mac/zips/tumblix/pale%20ale%3B1.brew\n");
-}
-
-TEST_F(BrewTest, SiteRefusesWhatTheSaverCouldNotUseAndWritesNothing) {
+TEST_F(BrewTest, SiteRefusesWhatTheSaverCouldNotUseAndListsTheRestInOrder) {
     const std::string good = Bottle("good.brew", "Good");
     const struct {
         std::string files, base, says;
@@ -254,6 +237,22 @@ TEST_F(BrewTest, SiteRefusesWhatTheSaverCouldNotUseAndWritesNothing) {
                {c.says});
         EXPECT_FALSE(std::filesystem::exists(tmp / "site")) << c.files << " " << c.base;
     }
+
+    // What it takes, it lists in order with its address.
+    const std::string stout = Bottle("stout.brew", "Dark Stout");
+    const std::string odd = Bottle("pale ale;1.brew", "Pale Ale");
+    Expect("site site" + stout + " --base http://127.0.0.1:8018/" + odd, 0, {});
+    // The file name is percent-encoded, so its ";" cannot split the entry.
+    EXPECT_EQ(ReadList(), "Dark Stout;http://127.0.0.1:8018/mac/zips/tumblix/stout.brew\n"
+                          "Pale Ale;http://127.0.0.1:8018/mac/zips/tumblix/pale%20ale%3B1.brew\n");
+    EXPECT_EQ(Contents(tmp / "site/mac/zips/tumblix/stout.brew"), Contents(tmp / "stout.brew"));
+    EXPECT_EQ(Contents(tmp / "site/mac/zips/tumblix/pale ale;1.brew"),
+              Contents(tmp / "pale ale;1.brew"));
+
+    // Run again with one type: the list now offers only that one.
+    Expect("site site --base=https://example.invalid/saver" + odd, 0, {});
+    EXPECT_EQ(ReadList(),
+              "Pale Ale;https://example.invalid/saver/mac/zips/tumblix/pale%20ale%3B1.brew\n");
 }
 
 } // namespace

@@ -53,7 +53,7 @@ template <typename Format> class ContainerTest : public ::testing::Test {
 using Formats = ::testing::Types<BottleFormat, ResourceFormat>;
 TYPED_TEST_SUITE(ContainerTest, Formats);
 
-TYPED_TEST(ContainerTest, OpensAndSeeksToEveryLumpBody) {
+TYPED_TEST(ContainerTest, OpensAndSeeksToEveryLumpBodyUnlessDamaged) {
     const std::vector<brew::Lump> lumps = ThreeLumps();
     const brew::Bytes bytes = TypeParam::Encode(lumps);
     typename TypeParam::Reader reader;
@@ -90,12 +90,10 @@ TYPED_TEST(ContainerTest, OpensAndSeeksToEveryLumpBody) {
     char byte;
     EXPECT_FALSE(reader.stream.read(&byte, 1));
     EXPECT_FALSE(reader.SeekLump(0));
-}
 
-// Each damage, and whether the stream stays open for Close: a short header
-// does; a wrong magic, a wrong size check and a directory outside the file
-// close it.
-TYPED_TEST(ContainerTest, DamagedFilesDoNotOpen) {
+    // Each damage, and whether the stream stays open for Close: a short header
+    // does; a wrong magic, a wrong size check and a directory outside the file
+    // close it.
     using F = TypeParam;
     const brew::Bytes good = F::Encode(ThreeLumps());
     const uint32_t dir = U32At(good, F::dirAt), size = uint32_t(good.size());
@@ -137,8 +135,8 @@ TYPED_TEST(ContainerTest, DamagedFilesDoNotOpen) {
         EXPECT_FALSE(reader.Open(path.c_str())) << path; // a FIFO must not block
         EXPECT_FALSE(reader.stream.is_open());
     }
-    typename F::Reader reader;
-    EXPECT_FALSE(reader.Open(nullptr));
+    typename F::Reader none;
+    EXPECT_FALSE(none.Open(nullptr));
 }
 
 class BottleFileTest : public ContainerTest<BottleFormat> {};
@@ -375,7 +373,7 @@ class TextureTest : public GLFixture {};
 // Built at the image's own size, the record owning the name: mode 1 keys on the
 // first pixel's R, G, B exactly (a 32-bit image's own alpha plays no part),
 // mode 2 takes the largest channel, every other mode is opaque.
-TEST_F(TextureTest, AlphaModesGiveTheirAlphaAtTheImagesOwnSize) {
+TEST_F(TextureTest, AlphaModesGiveTheirAlphaAtTheImagesOwnSizeAndInResourceFiles) {
     struct Case {
         int mode;
         GLuint channels;
@@ -418,18 +416,17 @@ TEST_F(TextureTest, AlphaModesGiveTheirAlphaAtTheImagesOwnSize) {
         name = t.texID;
     }
     EXPECT_FALSE(glIsTexture(name)) << "the record deletes its texture";
-}
 
-TEST_F(TextureTest, ResourceFileBuildsEveryImageLumpAtItsIndex) {
+    // A resource file builds every image lump at its index.
     TempDir tmp;
     ErrorLog log;
-    brew::Image keyed = fixtures::Solid(2, 2, 255, 0, 255);
-    keyed.At(1, 0)[1] = 1; // the top right pixel differs from the key
+    brew::Image keyImage = fixtures::Solid(2, 2, 255, 0, 255);
+    keyImage.At(1, 0)[1] = 1; // the top right pixel differs from the key
     brew::Image rgba(2, 1, 4);
     rgba.pixels = {10, 200, 30, 0, 10, 200, 30, 0};
     const std::vector<brew::Lump> lumps = {
         brew::ImageLump(fixtures::Solid(4, 2, 10, 20, 30), false, 0),
-        brew::ImageLump(keyed, true, 1),
+        brew::ImageLump(keyImage, true, 1),
         {{0, 0, 2, 0, 1, 2, 3}, 0, 0}, // looks a little like a TGA, but is no image
         brew::ImageLump(rgba, true, 2),
     };

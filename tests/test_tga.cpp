@@ -115,7 +115,7 @@ class TgaTest : public ::testing::Test {
 
 // Either type, top-down or bottom-up, decodes to R, G, B (A) in file order;
 // hand-made run and raw packets cross rows.
-TEST_F(TgaTest, BothTypesDecodeToRgbInFileOrder) {
+TEST_F(TgaTest, BothTypesDecodeToRgbInFileOrderAndProblemsAreReported) {
     for (uint32_t channels : {3u, 4u}) {
         for (auto size : {std::pair<uint32_t, uint32_t>{1, 1}, {5, 3}, {300, 3}, {130, 130}}) {
             const brew::Image image = Gradient(size.first, size.second, channels);
@@ -147,9 +147,8 @@ TEST_F(TgaTest, BothTypesDecodeToRgbInFileOrder) {
     ASSERT_TRUE(Decode(Tga(10, 1, 1, 32, {0x80, 10, 20, 30, 40})));
     EXPECT_EQ(Pixels(), (std::vector<uint8_t>{30, 20, 10, 40}));
     EXPECT_TRUE(log.alerts().empty());
-}
 
-TEST_F(TgaTest, HeaderBodyAndSizeProblemsAreReportedWhereTheyShow) {
+    // Header, body and size problems are reported where they show.
     EXPECT_FALSE(LoadTGA2(&texture, nullptr));
     std::ifstream closed;
     EXPECT_FALSE(LoadTGA2(&texture, &closed));
