@@ -43,10 +43,7 @@ inline const std::string& Folder() {
     return folder;
 }
 
-inline void Quiet(const char*, const char*) {}
-
-// Alerts would only flood the output.
-inline const bool quiet = (SetAlertPresenter(&Quiet), true);
+inline const bool quiet = (SetAlertPresenter([](const char*, const char*) {}), true);
 
 // The input as the one file of the run, rewritten every run.
 inline const char* Write(const uint8_t* data, size_t size) {

@@ -1,8 +1,8 @@
 #include "SaverFiles.h"
 
+#include "BottleFiles.h"
 #include "PictureFiles.h"
 #include "SceneFiles.h"
-#include "brewlib/ContainerWriter.h"
 #include "host/SettingsIO.h"
 #include "host/platform/PreferenceStore.h"
 #include "scene/Settings.h"
@@ -41,10 +41,7 @@ void WritePlainPicture(const std::string& path, RGBA colour) {
     for (int i = 0; i < 64; i++) {
         png.rows.insert(png.rows.end(), {colour.r, colour.g, colour.b});
     }
-    std::string error;
-    if (!brew::WriteFileBytes(path, pics::EncodePNG(png), &error)) {
-        throw std::runtime_error(error);
-    }
+    fixtures::WriteBytes(path, pics::EncodePNG(png));
 }
 
 void UseUserFolders(const std::string& folder) {

@@ -66,10 +66,7 @@ std::vector<brew::Lump> ResourceLumps() {
 }
 
 void WriteResourceLumps(const std::string& folder, const std::vector<brew::Lump>& lumps) {
-    std::string error;
-    if (!brew::WriteFileBytes(folder + "/dewkin.works", brew::EncodeResourceFile(lumps), &error)) {
-        throw std::runtime_error(error);
-    }
+    fixtures::WriteBytes(folder + "/dewkin.works", brew::EncodeResourceFile(lumps));
 }
 
 void WriteResources(const std::string& folder) {

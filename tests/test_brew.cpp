@@ -12,7 +12,6 @@
 #include "brewlib/ContainerWriter.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -97,7 +96,37 @@ class BrewTest : public ::testing::Test {
     TempDir tmp;
 };
 
-TEST_F(BrewTest, PackedBottleHoldsModelSlotsAndHeader) {
+TEST_F(BrewTest, PackingRefusesBadUsageAndInputWritingNothingElseHoldsModelSlotsAndHeader) {
+    brew::Bytes tga = EditorTga();
+    tga[1] = 1;
+    Write("mapped.tga", tga);
+    brew::Bytes model = Load("model.ms3d");
+    model[10] = 2; // version 2
+    Write("old.ms3d", model);
+    const std::string bottle = "pack-bottle -o out.brew --name X ", two = " --tga glass.tga";
+    const struct {
+        std::string args, says;
+        int status;
+    } cases[] = {
+        {"pack-bottle --name X --model model.ms3d --tga glass.tga", "Usage", 2},
+        {bottle + "--model model.ms3d --flags 3 --tga glass.tga", "Usage", 2},
+        {"pack-bottle -o out.brew --name " + std::string(50, 'n') + " --model model.ms3d" + two,
+         "Usage", 2},
+        {"brew-coffee", "Usage", 2},
+        {bottle + "--model missing.ms3d" + two + two, "missing.ms3d", 1},
+        {bottle + "--model notes.txt" + two + two, "not a MilkShape", 1},
+        {bottle + "--model old.ms3d" + two + two, "version 2", 1},
+        {bottle + "--model model.ms3d --tga mapped.tga" + two, "colour-mapped", 1},
+        {bottle + "--model label-model.ms3d" + two + two, "slot 2", 1},
+    };
+    for (const auto& c : cases) {
+        Expect(c.args, c.status, {c.says});
+        EXPECT_FALSE(std::filesystem::exists(tmp / "out.brew")) << c.args;
+    }
+    // Too few lumps for the saver still packs, with a warning.
+    Expect("pack-resources -o small.works --tga glass.tga", 0, {"warning: lump 1"});
+
+    // A packed bottle holds the model, the slots and the header.
     Expect("pack-bottle -o out.brew --name 'Home Brew' --model label-model.ms3d --alpha 99 "
            "--tag 0x2a --flags 6 --tga glass.tga:bright --tga glass.tga:key --tga glass.tga "
            "--blob notes.txt --empty",
@@ -142,38 +171,7 @@ TEST_F(BrewTest, PackedBottleHoldsModelSlotsAndHeader) {
     EXPECT_EQ(Lump(w, 2), (brew::Bytes{'h', 'i'}));
 }
 
-TEST_F(BrewTest, PackingRefusesBadUsageWithTwoAndBadInputWithOneAndWritesNothing) {
-    brew::Bytes tga = EditorTga();
-    tga[1] = 1;
-    Write("mapped.tga", tga);
-    brew::Bytes model = Load("model.ms3d");
-    model[10] = 2; // version 2
-    Write("old.ms3d", model);
-    const std::string bottle = "pack-bottle -o out.brew --name X ", two = " --tga glass.tga";
-    const struct {
-        std::string args, says;
-        int status;
-    } cases[] = {
-        {"pack-bottle --name X --model model.ms3d --tga glass.tga", "Usage", 2},
-        {bottle + "--model model.ms3d --flags 3 --tga glass.tga", "Usage", 2},
-        {"pack-bottle -o out.brew --name " + std::string(50, 'n') + " --model model.ms3d" + two,
-         "Usage", 2},
-        {"brew-coffee", "Usage", 2},
-        {bottle + "--model missing.ms3d" + two + two, "missing.ms3d", 1},
-        {bottle + "--model notes.txt" + two + two, "not a MilkShape", 1},
-        {bottle + "--model old.ms3d" + two + two, "version 2", 1},
-        {bottle + "--model model.ms3d --tga mapped.tga" + two, "colour-mapped", 1},
-        {bottle + "--model label-model.ms3d" + two + two, "slot 2", 1},
-    };
-    for (const auto& c : cases) {
-        Expect(c.args, c.status, {c.says});
-        EXPECT_FALSE(std::filesystem::exists(tmp / "out.brew")) << c.args;
-    }
-    // Too few lumps for the saver still packs, with a warning.
-    Expect("pack-resources -o small.works --tga glass.tga", 0, {"warning: lump 1"});
-}
-
-TEST_F(BrewTest, InspectAndVerifyAGoodBottleAndResourceContainer) {
+TEST_F(BrewTest, InspectAndVerifySayWhatTheSaverWouldOfGoodAndDamagedFiles) {
     fixtures::BottleSpec spec = fixtures::Upright("Pale \"Ale\"");
     spec.tag = 3;
     const std::string files = Write("ale.brew", fixtures::Encode(spec)) + Resources("dewkin.works");
@@ -190,9 +188,8 @@ TEST_F(BrewTest, InspectAndVerifyAGoodBottleAndResourceContainer) {
     EXPECT_EQ(verified.out.find("warning"), std::string::npos) << verified.out;
     // The plain form names the same things for a person.
     Expect("inspect" + files, 0, {"bottle file, ok", "MS3D v4: 28 vertices, 14 triangles"});
-}
 
-TEST_F(BrewTest, VerifySaysWhatTheSaverWouldSay) {
+    // Damaged files: verify says what the saver would say.
     brew::Bytes bottle = fixtures::Encode(fixtures::Upright("Ale"));
     brew::Bytes grown = bottle, flagged = bottle, future = bottle, badModel = bottle;
     grown.push_back(0);
@@ -224,24 +221,7 @@ TEST_F(BrewTest, VerifySaysWhatTheSaverWouldSay) {
     Expect("verify a.brew", 1, {"not a regular file"});
 }
 
-TEST_F(BrewTest, SiteListsEveryTypeInOrderWithItsAddress) {
-    const std::string stout = Bottle("stout.brew", "Dark Stout");
-    const std::string odd = Bottle("pale ale;1.brew", "Pale Ale");
-    Expect("site site" + stout + " --base http://127.0.0.1:8018/" + odd, 0, {});
-    // The file name is percent-encoded, so its ";" cannot split the entry.
-    EXPECT_EQ(ReadList(), "Dark Stout;http://127.0.0.1:8018/mac/zips/tumblix/stout.brew\n"
-                          "Pale Ale;http://127.0.0.1:8018/mac/zips/tumblix/pale%20ale%3B1.brew\n");
-    EXPECT_EQ(Contents(tmp / "site/mac/zips/tumblix/stout.brew"), Contents(tmp / "stout.brew"));
-    EXPECT_EQ(Contents(tmp / "site/mac/zips/tumblix/pale ale;1.brew"),
-              Contents(tmp / "pale ale;1.brew"));
-
-    // Run again with one type: the list now offers only that one.
-    Expect("site site --base=https://example.invalid/saver" + odd, 0, {});
-    EXPECT_EQ(ReadList(),
-              "Pale Ale;https://example.invalid/saver/mac/zips/tumblix/pale%20ale%3B1.brew\n");
-}
-
-TEST_F(BrewTest, SiteRefusesWhatTheSaverCouldNotUseAndWritesNothing) {
+TEST_F(BrewTest, SiteRefusesWhatTheSaverCouldNotUseAndListsTheRestInOrder) {
     const std::string good = Bottle("good.brew", "Good");
     const struct {
         std::string files, base, says;
@@ -257,6 +237,22 @@ TEST_F(BrewTest, SiteRefusesWhatTheSaverCouldNotUseAndWritesNothing) {
                {c.says});
         EXPECT_FALSE(std::filesystem::exists(tmp / "site")) << c.files << " " << c.base;
     }
+
+    // What it takes, it lists in order with its address.
+    const std::string stout = Bottle("stout.brew", "Dark Stout");
+    const std::string odd = Bottle("pale ale;1.brew", "Pale Ale");
+    Expect("site site" + stout + " --base http://127.0.0.1:8018/" + odd, 0, {});
+    // The file name is percent-encoded, so its ";" cannot split the entry.
+    EXPECT_EQ(ReadList(), "Dark Stout;http://127.0.0.1:8018/mac/zips/tumblix/stout.brew\n"
+                          "Pale Ale;http://127.0.0.1:8018/mac/zips/tumblix/pale%20ale%3B1.brew\n");
+    EXPECT_EQ(Contents(tmp / "site/mac/zips/tumblix/stout.brew"), Contents(tmp / "stout.brew"));
+    EXPECT_EQ(Contents(tmp / "site/mac/zips/tumblix/pale ale;1.brew"),
+              Contents(tmp / "pale ale;1.brew"));
+
+    // Run again with one type: the list now offers only that one.
+    Expect("site site --base=https://example.invalid/saver" + odd, 0, {});
+    EXPECT_EQ(ReadList(),
+              "Pale Ale;https://example.invalid/saver/mac/zips/tumblix/pale%20ale%3B1.brew\n");
 }
 
 } // namespace

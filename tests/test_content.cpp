@@ -53,7 +53,7 @@ class Content : public ::testing::Test {
     double LetThrough(saverfiles::Prefs prefs);
 };
 
-TEST_F(Content, TwoGenerationsAreIdenticalByteForByte) {
+TEST_F(Content, TwoGenerationsAreIdenticalAndHoldTheImagesTheSceneDraws) {
     TempDir second;
     ASSERT_EQ(Generate(" " + second.path() + "/deeper"), 0);
     const std::vector<std::string> names = Names(dir);
@@ -67,9 +67,8 @@ TEST_F(Content, TwoGenerationsAreIdenticalByteForByte) {
     EXPECT_EQ(Generate(""), 2);
     EXPECT_EQ(Generate(" --bogus x"), 2);
     EXPECT_EQ(Generate(" /proc/no-such-place"), 1);
-}
 
-TEST_F(Content, ResourceContainerHasTheImagesTheSceneDraws) {
+    // The resource container has the images the scene draws.
     RESFILE file; // as the saver reads it
     ASSERT_TRUE(file.Open((dir + "dewkin.works").c_str()));
     ASSERT_GE(file.lumps.size(), 9u);

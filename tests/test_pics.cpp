@@ -80,7 +80,7 @@ class PictureTest : public GLFixture {
 // A large picture is sampled nearest-neighbour (the source pixel at texel
 // (x, j) is at x * width / 512, j * height / 512, rounded down), a small
 // one repeats its pixels; the picture's top row is the texture's last.
-TEST_F(PictureTest, PicturesAreResampledTo512TopRowLast) {
+TEST_F(PictureTest, EveryKindIsResampledTo512TopRowLastFromAFileOrAFolder) {
     const auto colour = [](uint32_t x, uint32_t y) {
         return RGBA{uint8_t(x), uint8_t(y), uint8_t((x >> 8) << 4 | (y >> 8)), 255};
     };
@@ -110,10 +110,14 @@ TEST_F(PictureTest, PicturesAreResampledTo512TopRowLast) {
                 << "texel " << s[0] << ", " << s[1] << " of " << w;
         }
     }
-}
-
-// Grey, paletted, keyed and transparent pictures: opaque textures, top up.
-TEST_F(PictureTest, EveryKindOfPictureBecomesAnOpaqueTexture) {
+    // A folder's picture is joined to the folder and replaces the old texture.
+    Texture folder;
+    ASSERT_TRUE(LoadPicture(tmp.path().c_str(), &folder)) << "the folder has no trailing /";
+    EXPECT_TRUE(folder.width == 256u && folder.height == 192u);
+    const GLuint first = folder.texID;
+    ASSERT_TRUE(LoadPicture(tmp.slash().c_str(), &folder));
+    EXPECT_FALSE(first != folder.texID && glIsTexture(first)) << "the first texture is released";
+    // Grey, paletted, keyed and transparent pictures: opaque textures, top up.
     PngImage grey{2, 2, pics::PNG_GREY, {10, 80, 160, 250}};
     PngImage paletted{2, 2, pics::PNG_PALETTE, {1, 2, 3, 4}};
     paletted.palette = {0, 0, 0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110, 120};
@@ -222,7 +226,7 @@ brew::Bytes QuarterTiff(bool bottomUp) {
 
 // Every format the reader takes by its content, each way its rows may be
 // stored, comes out the same: top row first, left to right.
-TEST_F(PictureTest, EveryFormatInEachRowOrderReadsTopRowFirst) {
+TEST_F(PictureTest, EveryFormatInEachRowOrderReadsTopRowFirstAndWithinTheEdgeBound) {
     const std::vector<uint8_t> rgb = QuarterPixels();
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(rgb.data()), 16,
                                                               16, 24, 48, SDL_PIXELFORMAT_RGB24);
@@ -280,63 +284,9 @@ TEST_F(PictureTest, EveryFormatInEachRowOrderReadsTopRowFirst) {
             }
         }
     }
-}
 
-// Bitmaps no real reader gives, to show the resampling never reads outside one.
-bool ShortBitmap(const char*, PicBitmap* out) {
-    *out = {24, 300, 100, 100, std::vector<uint8_t>(300 * 99)}; // one row short
-    return true;
-}
-bool NarrowRows(const char*, PicBitmap* out) {
-    *out = {32, 30, 10, 10, std::vector<uint8_t>(300)}; // rows of 24-bit pixels
-    return true;
-}
-bool GreyBitmap(const char*, PicBitmap* out) {
-    *out = {8, 4, 4, 4, std::vector<uint8_t>(16)};
-    return true;
-}
-
-TEST_F(PictureTest, WhatIsNoPictureFailsAndLeavesTheRecordAlone) {
-    brew::Bytes cut = pics::EncodePNG(Grey(16, 16));
-    cut.resize(40);
-    const std::string good = WritePng("good.png", Grey(4, 4));
-    for (const std::string& path :
-         {fixtures::WriteBytes(tmp / "garbage.png", {'n', 'o', 't', ' ', 'a', ' ', 'p'}),
-          fixtures::WriteBytes(tmp / "empty.jpg", {}), fixtures::WriteBytes(tmp / "cut.png", cut),
-          tmp / "missing.png", tmp.path(), std::string("/dev/null")}) {
-        Texture t;
-        EXPECT_FALSE(loadPicFile(path.c_str(), &t)) << path;
-        EXPECT_TRUE(t.texID == 0 && t.width == 0 && t.imageData == nullptr) << path;
-    }
-    // Without a reader nothing can be read, good files included; readers'
-    // bitmaps that do not hold their pixels are refused.
-    for (PictureReader reader : {PictureReader(nullptr), &ShortBitmap, &NarrowRows, &GreyBitmap}) {
-        SetPictureReader(reader);
-        Texture t;
-        EXPECT_FALSE(loadPicFile(good.c_str(), &t));
-        EXPECT_EQ(t.texID, 0u);
-    }
-}
-
-// A FIFO named like a picture (no writer will ever come) is refused at
-// once; a hang would let the alarm end the child.
-TEST_F(PictureTest, OnlyRegularFilesAreRead) {
-    const std::string fifo = tmp / "a.png";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            alarm(60);
-            PicBitmap bmp;
-            const bool read = ReadPicture(fifo.c_str(), &bmp);
-            std::_Exit(!read && std::strstr(SDL_GetError(), "not a regular file") ? 0 : 1);
-        },
-        ::testing::ExitedWithCode(0), "");
-}
-
-// Pictures over 16384 pixels on an edge are refused from their headers,
-// before anything is decoded; the bound itself still loads.
-TEST_F(PictureTest, PicturesOverTheEdgeBoundAreRefusedFromTheirHeaders) {
+    // Pictures over 16384 pixels on an edge are refused from their headers,
+    // before anything is decoded; the bound itself still loads.
     // A GIF whose screen is 1 x 1 but whose one image is 20000 x 1.
     const brew::Bytes gif = {'G', 'I', 'F', '8',  '9',  'a', 1, 0, 1, 0, 0,    0, 0, 0x2c, 0,
                              0,   0,   0,   0x20, 0x4e, 1,   0, 0, 2, 2, 0x44, 1, 0, 0x3b};
@@ -366,14 +316,53 @@ TEST_F(PictureTest, PicturesOverTheEdgeBoundAreRefusedFromTheirHeaders) {
     EXPECT_EQ(bmp.pixelsWide, 16384);
 }
 
-TEST_F(PictureTest, FolderPictureIsJoinedToTheFolderAndReplacesTheOldTexture) {
-    WritePng("only.png", Grey(30, 20));
-    Texture t;
-    ASSERT_TRUE(LoadPicture(tmp.path().c_str(), &t)) << "the folder has no trailing /";
-    EXPECT_TRUE(t.width == 30u && t.height == 20u);
-    const GLuint first = t.texID;
-    ASSERT_TRUE(LoadPicture(tmp.slash().c_str(), &t));
-    EXPECT_FALSE(first != t.texID && glIsTexture(first)) << "the first texture is released";
+// Bitmaps no real reader gives, to show the resampling never reads outside one.
+bool ShortBitmap(const char*, PicBitmap* out) {
+    *out = {24, 300, 100, 100, std::vector<uint8_t>(300 * 99)}; // one row short
+    return true;
+}
+bool NarrowRows(const char*, PicBitmap* out) {
+    *out = {32, 30, 10, 10, std::vector<uint8_t>(300)}; // rows of 24-bit pixels
+    return true;
+}
+bool GreyBitmap(const char*, PicBitmap* out) {
+    *out = {8, 4, 4, 4, std::vector<uint8_t>(16)};
+    return true;
+}
+
+TEST_F(PictureTest, WhatIsNoPictureOrNoRegularFileFailsAndLeavesTheRecordAlone) {
+    brew::Bytes cut = pics::EncodePNG(Grey(16, 16));
+    cut.resize(40);
+    const std::string good = WritePng("good.png", Grey(4, 4));
+    for (const std::string& path :
+         {fixtures::WriteBytes(tmp / "garbage.png", {'n', 'o', 't', ' ', 'a', ' ', 'p'}),
+          fixtures::WriteBytes(tmp / "empty.jpg", {}), fixtures::WriteBytes(tmp / "cut.png", cut),
+          tmp / "missing.png", tmp.path(), std::string("/dev/null")}) {
+        Texture t;
+        EXPECT_FALSE(loadPicFile(path.c_str(), &t)) << path;
+        EXPECT_TRUE(t.texID == 0 && t.width == 0 && t.imageData == nullptr) << path;
+    }
+    // Without a reader nothing can be read, good files included; readers'
+    // bitmaps that do not hold their pixels are refused.
+    for (PictureReader reader : {PictureReader(nullptr), &ShortBitmap, &NarrowRows, &GreyBitmap}) {
+        SetPictureReader(reader);
+        Texture t;
+        EXPECT_FALSE(loadPicFile(good.c_str(), &t));
+        EXPECT_EQ(t.texID, 0u);
+    }
+    // A FIFO named like a picture (no writer will ever come) is refused at
+    // once; a hang would let the alarm end the child.
+    const std::string fifo = tmp / "a.png";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            alarm(60);
+            PicBitmap bmp;
+            const bool read = ReadPicture(fifo.c_str(), &bmp);
+            std::_Exit(!read && std::strstr(SDL_GetError(), "not a regular file") ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 } // namespace

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
-#include <sys/stat.h>
 
 // The preference store under $XDG_CONFIG_HOME and the settings in it.
 
@@ -65,7 +64,7 @@ void ExpectDefaults(const SETTINGS& s) {
     EXPECT_TRUE(s.BGCol.x == 1.0f && s.BGCol.y == 1.0f && s.BGCol.z == 1.0f);
 }
 
-TEST_F(StoreTest, FirstRunOrAnotherVersionWritesEveryDefaultInTableOrderKeepingTheSelection) {
+TEST_F(StoreTest, FirstRunOtherVersionsAndUnreadableStoresGetDefaultsLoadBoundsValues) {
     Record r;
     Load(r);
     ExpectDefaults(r.s);
@@ -93,32 +92,30 @@ TEST_F(StoreTest, FirstRunOrAnotherVersionWritesEveryDefaultInTableOrderKeepingT
     EXPECT_STREQ(old.s.bottleSelection, "red.brew#blue.brew###");
     EXPECT_EQ(old.s.selectionSize, 22);
     EXPECT_EQ(Open()->stringForKey("BottleSelection"), "red.brew#blue.brew###");
-}
 
-TEST_F(StoreTest, ValuesAreConvertedAndBoundedOnLoadOnlyAndPathsCutToFit) {
+    // Values are converted and bounded on load only, and paths cut to fit.
     const std::string longPath(20000, 'p');
     WriteStore("[dwTumblixSS]\nversion=1.0\nMaxBottle=12\nVolume=70000\nBGType=4294967298\n"
                "CDHr=  23  \nCDMin=12abc\nGoodShine=yes\nDrunkenBG=1\nShowClock=1\nPlaySound=1\n"
                "BGColR=0.25\n"
                "BGColG=1e400\nBGPath=" +
                longPath + "\n");
-    Record r;
-    Load(r, longPath.c_str());
+    Record b;
+    Load(b, longPath.c_str());
     // Bottles at most 5; the low 16 and 32 bits; spaces allowed; no number.
-    EXPECT_EQ(std::tuple(r.s.NUM_BOTTLES, r.s.VOLUME, r.s.BGTYPE, r.s.thr, r.s.tmin),
+    EXPECT_EQ(std::tuple(b.s.NUM_BOTTLES, b.s.VOLUME, b.s.BGTYPE, b.s.thr, b.s.tmin),
               std::tuple(5, int16_t(70000 & 0xffff), 2, 23, 0));
-    EXPECT_TRUE(!r.s.GOODSHINE && r.s.DRUNKENBG) << "\"yes\" is no boolean, 1 is";
+    EXPECT_TRUE(!b.s.GOODSHINE && b.s.DRUNKENBG) << "\"yes\" is no boolean, 1 is";
     // Each switch from its own key.
-    EXPECT_EQ(std::tuple(r.s.SHOWCLOCK, r.s.CLOCK12HRMODE, r.s.SHOWCOUNTDOWN, r.s.PLAYSOUND),
+    EXPECT_EQ(std::tuple(b.s.SHOWCLOCK, b.s.CLOCK12HRMODE, b.s.SHOWCOUNTDOWN, b.s.PLAYSOUND),
               std::tuple(true, false, false, true));
-    EXPECT_EQ(r.s.BGCol.x, 0.25f);
-    EXPECT_EQ(r.s.BGCol.y, 0.0f) << "out of float range";
-    EXPECT_EQ(std::string(r.s.BGPath), longPath.substr(0, 16383));
-    EXPECT_EQ(std::string(r.s.BottlePath), longPath.substr(0, 16383));
+    EXPECT_EQ(b.s.BGCol.x, 0.25f);
+    EXPECT_EQ(b.s.BGCol.y, 0.0f) << "out of float range";
+    EXPECT_EQ(std::string(b.s.BGPath), longPath.substr(0, 16383));
+    EXPECT_EQ(std::string(b.s.BottlePath), longPath.substr(0, 16383));
     EXPECT_EQ(Open()->integerForKey("MaxBottle"), 12) << "the store keeps what it said";
-}
 
-TEST_F(StoreTest, AnUnreadableStoreIsKeptAsideNeverWrittenOver) {
+    // An unreadable store is kept aside, never written over.
     // Parses as far as the NUL, which no text file holds.
     const char bytes[] = "[dwTumblixSS]\nversion=1.0\nMaxBottle=3\nBGPath=/a\0\xff\xfe\n";
     const std::string damaged(bytes, sizeof bytes - 1);
@@ -147,7 +144,7 @@ TEST_F(StoreTest, AnUnreadableStoreIsKeptAsideNeverWrittenOver) {
     EXPECT_FALSE(fs::exists(StorePath() + ".bad.100"));
 }
 
-TEST_F(StoreTest, WritesAreAtomicKeepWhatTheUserWroteAndReportFailures) {
+TEST_F(StoreTest, WritesAreAtomicInDialogOrderKeepWhatTheUserWroteAndReportFailures) {
     auto store = Open(); // the folder does not exist yet
     for (int n : {3, 4}) {
         store->setInteger(n, "MaxBottle");
@@ -163,6 +160,35 @@ TEST_F(StoreTest, WritesAreAtomicKeepWhatTheUserWroteAndReportFailures) {
     ASSERT_TRUE(edited->synchronize());
     EXPECT_NE(Contents(StorePath()).find("# mine\n\n[other]\nx=1\n"), std::string::npos);
     EXPECT_NE(Contents(StorePath()).find("MaxBottle=2"), std::string::npos);
+
+    // The dialog's round: a view loads, the dialog saves every key but the
+    // version in its own order, the next view sees it.
+    Record first;
+    Load(first);
+    first.s.LBOTTLESIZE = 120;
+    first.s.NUM_BOTTLES = 40; // no limit on saving
+    first.s.VOLUME = -5;
+    first.s.BGCol = VECTOR3D(0.2f, 0.4f, 0.6f);
+    std::strcpy(first.s.BGPath, "/ignored/");
+    fs::remove(StorePath());
+    ASSERT_TRUE(
+        WriteSettings(*Open(), first.s, true, " /home/me/pics #1;\\n\n\r\t[g]=v ", "red.brew###"));
+    EXPECT_EQ(KeysInFile(), "MainMonitorOnly BottleSize MaxBottle GoodShine DrunkenBG BGType "
+                            "BGRes BGPath PlaySound Volume ShowClock Clock12Hr ShowCountdown "
+                            "CDHr CDMin BGColR BGColG BGColB BottleSelection ");
+    auto versioned = Open();
+    versioned->setObject("1.0", "version");
+    ASSERT_TRUE(versioned->synchronize());
+    Record next;
+    Load(next);
+    EXPECT_TRUE(next.mainOnly);
+    EXPECT_EQ(next.s.LBOTTLESIZE, 120);
+    EXPECT_EQ(next.s.NUM_BOTTLES, 5);
+    EXPECT_EQ(next.s.VOLUME, -5);
+    EXPECT_EQ(next.s.BGCol.y, 0.4f);
+    EXPECT_STREQ(next.s.BGPath, " /home/me/pics #1;\\n\n\r\t[g]=v ");
+    EXPECT_STREQ(next.s.bottleSelection, "red.brew###");
+    EXPECT_EQ(Open()->integerForKey("MaxBottle"), 40);
 
     std::ofstream(home / "file") << "x"; // a folder that cannot be made
     setenv("XDG_CONFIG_HOME", (home / "file").c_str(), 1);
@@ -207,37 +233,6 @@ TEST_F(StoreTest, AStoreThatIsALinkStaysOneAndItsFileIsWritten) {
         EXPECT_EQ(fs::exists(target + ".bad"), c.before.size() == 14);
         EXPECT_EQ(fs::directory_iterator(Folder())->path(), StorePath()) << "nothing else left";
     }
-}
-
-// The dialog's round: a view loads, the dialog saves every key but the
-// version in its own order, the next view sees it.
-TEST_F(StoreTest, SavingWritesEveryKeyButVersionInDialogOrder) {
-    Record first;
-    Load(first);
-    first.s.LBOTTLESIZE = 120;
-    first.s.NUM_BOTTLES = 40; // no limit on saving
-    first.s.VOLUME = -5;
-    first.s.BGCol = VECTOR3D(0.2f, 0.4f, 0.6f);
-    std::strcpy(first.s.BGPath, "/ignored/");
-    fs::remove(StorePath());
-    ASSERT_TRUE(
-        WriteSettings(*Open(), first.s, true, " /home/me/pics #1;\\n\n\r\t[g]=v ", "red.brew###"));
-    EXPECT_EQ(KeysInFile(), "MainMonitorOnly BottleSize MaxBottle GoodShine DrunkenBG BGType "
-                            "BGRes BGPath PlaySound Volume ShowClock Clock12Hr ShowCountdown "
-                            "CDHr CDMin BGColR BGColG BGColB BottleSelection ");
-    auto store = Open();
-    store->setObject("1.0", "version");
-    ASSERT_TRUE(store->synchronize());
-    Record next;
-    Load(next);
-    EXPECT_TRUE(next.mainOnly);
-    EXPECT_EQ(next.s.LBOTTLESIZE, 120);
-    EXPECT_EQ(next.s.NUM_BOTTLES, 5);
-    EXPECT_EQ(next.s.VOLUME, -5);
-    EXPECT_EQ(next.s.BGCol.y, 0.4f);
-    EXPECT_STREQ(next.s.BGPath, " /home/me/pics #1;\\n\n\r\t[g]=v ");
-    EXPECT_STREQ(next.s.bottleSelection, "red.brew###");
-    EXPECT_EQ(Open()->integerForKey("MaxBottle"), 40);
 }
 
 } // namespace

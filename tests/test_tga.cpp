@@ -115,7 +115,7 @@ class TgaTest : public ::testing::Test {
 
 // Either type, top-down or bottom-up, decodes to R, G, B (A) in file order;
 // hand-made run and raw packets cross rows.
-TEST_F(TgaTest, BothTypesDecodeToRgbInFileOrder) {
+TEST_F(TgaTest, BothTypesDecodeToRgbInFileOrderAndProblemsAreReported) {
     for (uint32_t channels : {3u, 4u}) {
         for (auto size : {std::pair<uint32_t, uint32_t>{1, 1}, {5, 3}, {300, 3}, {130, 130}}) {
             const brew::Image image = Gradient(size.first, size.second, channels);
@@ -147,9 +147,8 @@ TEST_F(TgaTest, BothTypesDecodeToRgbInFileOrder) {
     ASSERT_TRUE(Decode(Tga(10, 1, 1, 32, {0x80, 10, 20, 30, 40})));
     EXPECT_EQ(Pixels(), (std::vector<uint8_t>{30, 20, 10, 40}));
     EXPECT_TRUE(log.alerts().empty());
-}
 
-TEST_F(TgaTest, HeaderProblemsAreReported) {
+    // Header, body and size problems are reported where they show.
     EXPECT_FALSE(LoadTGA2(&texture, nullptr));
     std::ifstream closed;
     EXPECT_FALSE(LoadTGA2(&texture, &closed));
@@ -175,11 +174,8 @@ TEST_F(TgaTest, HeaderProblemsAreReported) {
             EXPECT_EQ(texture.bpp, info[2]); // the header's values are already in the record
         }
     }
-}
-
-// Packets describing more pixels than the image holds are refused (with no
-// write past the buffer); pixel data ending early is reported where it ends.
-TEST_F(TgaTest, BodyProblemsAreReportedWhereTheyShow) {
+    // Packets describing more pixels than the image holds are refused (with no
+    // write past the buffer); pixel data ending early is reported where it ends.
     brew::Bytes flat = brew::EncodeTGA(Gradient(3, 3, 3), false);
     flat.pop_back();
     brew::Bytes headers = Tga(10, 4, 4, 24);
@@ -207,11 +203,9 @@ TEST_F(TgaTest, BodyProblemsAreReportedWhereTheyShow) {
     EXPECT_EQ(Pixels().back(), 4);
     tight.pop_back();
     ExpectFailure(tight, "Could not read from file");
-}
 
-// A header asking for more than 4096 pixels on an edge, or an image the rest
-// of the file cannot fill, is refused before anything is allocated.
-TEST_F(TgaTest, HugeOrUnfillableImagesAreRefusedBeforeAllocating) {
+    // A header asking for more than 4096 pixels on an edge, or an image the rest
+    // of the file cannot fill, is refused before anything is allocated.
     const uint16_t edges[][3] = {{10, 0xffff, 0xffff}, {2, 4097, 1}, {10, 1, 4097}};
     for (const auto& e : edges) {
         ExpectFailureWithLittleMemory(Write(Tga(uint8_t(e[0]), e[1], e[2], 32), "large.tga"),
