@@ -152,21 +152,4 @@ TEST_F(WaylandTest, AnOutputPluggedInASecondSaverAndTheCompositorKilled) {
     EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 1) << after;
 }
 
-// An output taken away while it runs neither ends nor crashes it.
-TEST_F(WaylandTest, AnOutputTakenAway) {
-    saver.Prefer(0, 6);
-    ASSERT_TRUE(saver.Start({"--wayland"}));
-    ASSERT_TRUE(Drawn(sway, false, saver.process)) << saver.process.Output();
-    // sway 1.8 unplugs a headless output; 1.7 can only try to disable it.
-    sway.Run("swaymsg output HEADLESS-2 unplug || swaymsg output HEADLESS-2 disable");
-    if (!WaitFor(5.0, [&] { return sway.ActiveOutputs().size() == 1; })) {
-        saver.ExpectEndOnSigterm();
-        GTEST_SKIP() << "this sway cannot take an output away (the headless backend of sway "
-                        "1.7 refuses to disable one)";
-    }
-    EXPECT_TRUE(StillRunsAfter(1.0)) << saver.process.Output();
-    EXPECT_TRUE(ShowsBottles(sway.Screenshot(0), sway.layout().colours[0]));
-    saver.ExpectEndOnSigterm();
-}
-
 } // namespace
