@@ -53,6 +53,9 @@ class WaylandTest : public ::testing::Test {
                        << (runner.Running() ? "" : " (ended)");
             }
         }
+        // The saver's settle time runs on its own clock from before its first
+        // frame, which the screenshots above have seen: this waits out at most
+        // what is left of it, however loaded the machine.
         std::this_thread::sleep_for(
             std::chrono::duration<double>(InputWatch::SETTLE_SECONDS + 0.2));
         return ::testing::AssertionSuccess();

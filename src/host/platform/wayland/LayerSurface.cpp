@@ -87,7 +87,6 @@ void LayerSurface::Configure(void* data, zwlr_layer_surface_v1* layer, uint32_t 
     const int height = h > 0 ? int(std::min<uint32_t>(h, kMaxEdge)) : oh;
     self->pendingWidth = std::max(1, std::min(width, kMaxEdge / self->scale));
     self->pendingHeight = std::max(1, std::min(height, kMaxEdge / self->scale));
-    self->serial = serial;
     self->configuredOnce = true;
 }
 

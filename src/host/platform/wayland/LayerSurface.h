@@ -30,7 +30,7 @@ class LayerSurface : public GLSurface {
 
     // Asks for the surface; the compositor answers with its size (Configured).
     bool Create();
-    bool Configured() const { return serial != 0 || configuredOnce; }
+    bool Configured() const { return configuredOnce; }
     // Once configured: the EGL window, surface and context, at the size the
     // compositor gave times the output's scale. False, with error().
     bool PrepareGL();
@@ -67,7 +67,6 @@ class LayerSurface : public GLSurface {
     void* eglSurface = nullptr;
     void* context = nullptr;
     wl_callback* frameCallback = nullptr;
-    uint32_t serial = 0;
     bool configuredOnce = false;
     int width = 0, height = 0;                // desktop units, as configured
     int pendingWidth = 0, pendingHeight = 0;  // the compositor's latest size
