@@ -40,4 +40,15 @@ bool WaitFor(double seconds, const std::function<bool()>& done);
 // more than it ever takes, so that only a fault runs into it.
 constexpr double kPatience = 30.0;
 
+// A shell command line's exit status and what it printed on stdout.
+struct ToolResult {
+    int status = -1;
+    std::string out;
+};
+ToolResult RunTool(const std::string& commandLine);
+std::string Quote(const std::string& text); // for the shell
+// A path in the build folder ($TUMBLIX_BUILD_DIR), and one of its programs.
+std::string BuildPath(const std::string& relative);
+std::string BuildProgram(const std::string& name); // bin/NAME
+
 #endif

@@ -2,6 +2,7 @@
 #define TUMBLIX_TESTS_SAVERFILES_H
 
 #include "GLFixture.h"
+#include "brewlib/ByteWriter.h"
 
 #include <string>
 
@@ -36,5 +37,23 @@ void UseUserFolders(const std::string& folder);
 bool Near(RGBA a, RGBA b, int tolerance = 6);
 
 } // namespace saverfiles
+
+namespace pics {
+
+enum PngColour { PNG_GREY = 0, PNG_RGB = 2, PNG_PALETTE = 3, PNG_RGBA = 6 };
+
+// Eight bits a channel; a palette's indices take as few bits as its size
+// allows.
+struct PngImage {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    PngColour colour = PNG_RGB;
+    std::vector<uint8_t> rows = {};    // top row first, packed, no filter bytes
+    std::vector<uint8_t> palette = {}; // R, G, B per entry (PNG_PALETTE)
+    std::vector<uint8_t> alphas = {};  // tRNS: alpha per palette entry (optional)
+};
+brew::Bytes EncodePNG(const PngImage& image);
+
+} // namespace pics
 
 #endif

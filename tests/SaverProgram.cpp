@@ -1,6 +1,5 @@
 #include "SaverProgram.h"
 
-#include "RunTool.h"
 #include "SaverFiles.h"
 
 #include <csignal>

@@ -1,6 +1,5 @@
 #include "SwayServer.h"
 
-#include "RunTool.h"
 #include "SaverFiles.h"
 
 #include <csignal>

@@ -3,7 +3,6 @@
 
 #include "ChildProcess.h"
 #include "GLFixture.h"
-#include "RunTool.h"
 
 #include <string>
 #include <utility>

@@ -1,7 +1,5 @@
 #include "VirtualPointer.h"
 
-#include "RunTool.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

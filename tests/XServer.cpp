@@ -1,7 +1,5 @@
 #include "XServer.h"
 
-#include "RunTool.h"
-
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <csignal>

@@ -1,7 +1,5 @@
 #include "XorgDummyServer.h"
 
-#include "RunTool.h"
-
 #include <algorithm>
 #include <fstream>
 #include <sstream>

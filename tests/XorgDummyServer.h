@@ -8,7 +8,7 @@
 // monitors as two RandR outputs (DUMMY0, the primary, and DUMMY1): the only
 // kind of server here on which SDL sees more than one display. Each monitor
 // has its own size and place on the screen, which is just large enough for
-// both; the first constructor puts two of width x height side by side.
+// both.
 // Where Xorg cannot start (not installed, or refused to this user), ok() is
 // false and whyNot() says why. Killed when the object goes.
 class XorgDummyServer : public XServer {
@@ -16,8 +16,6 @@ class XorgDummyServer : public XServer {
     struct Monitor {
         int x, y, width, height;
     };
-    XorgDummyServer(int width, int height)
-        : XorgDummyServer(Monitor{0, 0, width, height}, Monitor{width, 0, width, height}) {}
     XorgDummyServer(const Monitor& primary, const Monitor& other);
 
     const std::string& whyNot() const { return reason; }

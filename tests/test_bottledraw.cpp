@@ -1,4 +1,3 @@
-#include "AssetFiles.h"
 #include "BottleFiles.h"
 #include "ErrorLog.h"
 #include "GLFixture.h"

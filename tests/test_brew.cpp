@@ -3,8 +3,7 @@
 // and verify see files written here byte by byte, and the list that site
 // writes is read with Python's own property-list reader.
 #include "BottleFiles.h"
-#include "FileContents.h"
-#include "RunTool.h"
+#include "ChildProcess.h"
 #include "TempDir.h"
 #include "assets/DataFile.h"
 #include "assets/ResFile.h"

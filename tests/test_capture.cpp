@@ -1,4 +1,3 @@
-#include "AssetFiles.h"
 #include "GLFixture.h"
 #include "SaverFiles.h"
 #include "SaverProgram.h"
@@ -177,7 +176,7 @@ void ExpectQuarters(const DesktopPixels& p, int w, int h, int monitor) {
 
 // Whether a window of w x h pixels shows, within `f`, the desktop's areas
 // there at their middles and more than 50 pixels of no desktop colour
-// (bottles); or, for `black`, nothing but black. What it saw goes to `seen`.
+// (bottles); or, for `black`, nothing but black. What it saw is in `seen`.
 bool ShowsDesktop(const XServer& server, Window window, int w, int h,
                   const std::vector<XServer::Area>& desktop, const NSRect& f, bool black,
                   std::string* seen) {
@@ -193,7 +192,7 @@ bool ShowsDesktop(const XServer& server, Window window, int w, int h,
                       });
         }
     }
-    *seen += "bottle " + std::to_string(bottle) + ", black " + std::to_string(dark) + " ";
+    *seen = "bottle " + std::to_string(bottle) + ", black " + std::to_string(dark) + " ";
     if (black) {
         return dark == int(f.width * f.height);
     }
@@ -237,7 +236,6 @@ TEST(ScreenshotProperty, ReadsThePictureTheWindowNamesCutToTheAreaAtEveryDepth) 
         std::string seen;
         const auto drawn = [&](Window w) {
             return WaitFor(kPatience, [&] {
-                seen.clear();
                 return ShowsDesktop(server, w, 400, 440, screen, NSRect{0, 0, 400, 440}, false,
                                     &seen);
             });
@@ -319,11 +317,7 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
         for (const bool mainOnly : {false, true}) {
             saver.Prefer(0, 3, mainOnly);
             ASSERT_TRUE(saver.Start({}));
-            EXPECT_TRUE(WaitFor(kPatience,
-                                [&] {
-                                    seen.clear();
-                                    return shows(0) && shows(1, mainOnly);
-                                }))
+            EXPECT_TRUE(WaitFor(kPatience, [&] { return shows(0) && shows(1, mainOnly); }))
                 << (mainOnly ? "main monitor only: " : "") << seen << saver.process.Output();
             saver.ExpectEndOnSigterm();
         }
@@ -355,11 +349,7 @@ TEST(MonitorLayouts, EachMonitorShowsItsOwnPartOfTheDesktop) {
             const Window w = server.MakeWindow(second.x, second.y, second.width, second.height);
             server.NameScreenshot(w, picture);
             ASSERT_TRUE(saver.Start({"--root"}, {{"XSCREENSAVER_WINDOW", std::to_string(w)}}));
-            EXPECT_TRUE(WaitFor(kPatience,
-                                [&] {
-                                    seen.clear();
-                                    return shows(1);
-                                }))
+            EXPECT_TRUE(WaitFor(kPatience, [&] { return shows(1); }))
                 << seen << saver.process.Output();
             saver.ExpectEndOnSigterm();
             XDestroyWindow(server.connection(), w);

@@ -1,7 +1,6 @@
-#include "AssetFiles.h"
 #include "BottleFiles.h"
 #include "ErrorLog.h"
-#include "FileContents.h"
+#include "GLFixture.h"
 #include "TempDir.h"
 #include "assets/DataFile.h"
 #include "assets/ResFile.h"

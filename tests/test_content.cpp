@@ -1,7 +1,6 @@
 // The generated default content: made the same every time, and fit for the
 // way the saver uses it.
-#include "FileContents.h"
-#include "RunTool.h"
+#include "ChildProcess.h"
 #include "SaverFiles.h"
 #include "TempDir.h"
 #include "assets/DataFile.h"

@@ -1,6 +1,5 @@
-#include "AssetFiles.h"
+#include "ChildProcess.h"
 #include "GLFixture.h"
-#include "RunTool.h"
 #include "SaverFiles.h"
 #include "SaverProgram.h"
 #include "host/DesktopServices.h"

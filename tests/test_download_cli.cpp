@@ -1,7 +1,6 @@
 #include "BottleFiles.h"
-#include "FileContents.h"
+#include "ChildProcess.h"
 #include "LoopbackServer.h"
-#include "RunTool.h"
 #include "TempDir.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "BottleFiles.h"
 #include "FakeControls.h"
-#include "FileContents.h"
 #include "LoopbackServer.h"
+#include "SaverFiles.h"
 #include "TempDir.h"
 #include "bottles/MainClass.h"
 #include "host/BottleDownloads.h"
@@ -94,8 +94,7 @@ const std::string kHead = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist vers
 class DownloadsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        saverfiles::UseUserFolders(home.path());
         // A proxy of the machine must not stand between the tests and their server.
         setenv("no_proxy", "127.0.0.1", 1);
         folder = userFolder = UserBottleFolder();
@@ -159,8 +158,7 @@ TEST_F(DownloadsTest, TheListOffersWhatTheUserFolderLacksInListOrder) {
     ASSERT_GE(manager->numTypes, 2);
     const std::vector<std::string> strings = {
         "Lager;http://127.0.0.1/lager.brew",
-        "Stout;http://127.0.0.1/other-name.brew", // present under another file
-                                                  // name
+        "Stout;http://127.0.0.1/other-name.brew", // present under another name
         "no separator here",
         "Empty address;",
         "Ale;http://127.0.0.1/ale.brew;anything after a second separator",
@@ -447,8 +445,7 @@ TEST_F(DownloadsTest, ADownloadNeedsAChosenTypeAFolderAndAWebAddressAndCountsIts
     refused(-1, userFolder, "Choose a bottle type to download first.");
     refused(0, "", "Choose a bottle data folder first: downloads are saved there.");
     refused(1, userFolder,
-            "Download failed! Error - Only http and https addresses can be "
-            "downloaded. "
+            "Download failed! Error - Only http and https addresses can be downloaded. "
             "file:///etc/hostname");
 
     // Bytes arrive in pieces; the percentage is of all received so far.

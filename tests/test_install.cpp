@@ -1,4 +1,4 @@
-#include "RunTool.h"
+#include "ChildProcess.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>

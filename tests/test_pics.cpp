@@ -1,7 +1,5 @@
-#include "AssetFiles.h"
 #include "BottleFiles.h"
-#include "FileContents.h"
-#include "PictureFiles.h"
+#include "GLFixture.h"
 #include "SaverFiles.h"
 #include "TempDir.h"
 #include "assets/Pics.h"

@@ -1,4 +1,4 @@
-#include "FileContents.h"
+#include "SaverFiles.h"
 #include "TempDir.h"
 #include "host/SettingsIO.h"
 #include "host/platform/PreferenceStore.h"
@@ -25,10 +25,7 @@ struct Record {
 
 class StoreTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-    }
+    void SetUp() override { saverfiles::UseUserFolders(home.path()); }
     std::string Folder() const { return home / "config/dwTumblixSS"; }
     std::string StorePath() const { return Folder() + "/preferences.ini"; }
     static std::unique_ptr<ScreenSaverDefaults> Open() {

@@ -1,4 +1,5 @@
 // The scene's underlay (clock and countdown) and overlay (messages and banners).
+#include "SaverFiles.h"
 #include "SceneFiles.h"
 #include "scene/Text.h"
 
@@ -176,10 +177,7 @@ using scenefiles::kMessage;
 
 const RGBA kWhite = {255, 255, 255, 0};
 
-bool Near(RGBA a, RGBA b, int tolerance = 4) {
-    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance &&
-           std::abs(a.b - b.b) <= tolerance;
-}
+using saverfiles::Near;
 
 // A white colour background and nothing else, so only the overlay shows.
 class Overlay : public SceneFixture {

@@ -1,4 +1,4 @@
-#include "RunTool.h"
+#include "ChildProcess.h"
 #include "SaverFiles.h"
 #include "SaverProgram.h"
 #include "SwayServer.h"
