@@ -64,8 +64,9 @@ void AddQuad(brew::Ms3dModel& model, float cx, float cy, float z, float w, float
     model.groups.push_back(group);
 }
 
-void AddBox(brew::Ms3dModel& model, float x0, float y0, float z0, float x1, float y1, float z1,
-            int8_t materialIndex) {
+// A closed box from (x0, y0, z0) to (x1, y1, z1), one group.
+static void AddBox(brew::Ms3dModel& model, float x0, float y0, float z0, float x1, float y1,
+                   float z1, int8_t materialIndex) {
     brew::Ms3dGroup group{0, "box" + std::to_string(model.groups.size()), {}, materialIndex};
     const float faces[6][4][3] = {
         {{x0, y0, z1}, {x1, y0, z1}, {x1, y1, z1}, {x0, y1, z1}}, // +z

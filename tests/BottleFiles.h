@@ -22,10 +22,6 @@ brew::Image WithCorners(brew::Image image, uint8_t r, uint8_t g, uint8_t b);
 void AddQuad(brew::Ms3dModel& model, float cx, float cy, float z, float w, float h,
              int8_t materialIndex, int facing = 1);
 
-// A closed box from (x0, y0, z0) to (x1, y1, z1), one group.
-void AddBox(brew::Ms3dModel& model, float x0, float y0, float z0, float x1, float y1, float z1,
-            int8_t materialIndex);
-
 struct BottleSpec {
     std::string name = "Test Bottle";
     uint8_t alpha = 255;

@@ -65,12 +65,8 @@ std::vector<brew::Lump> ResourceLumps() {
     return lumps;
 }
 
-void WriteResourceLumps(const std::string& folder, const std::vector<brew::Lump>& lumps) {
+void WriteResources(const std::string& folder, const std::vector<brew::Lump>& lumps) {
     fixtures::WriteBytes(folder + "/dewkin.works", brew::EncodeResourceFile(lumps));
-}
-
-void WriteResources(const std::string& folder) {
-    WriteResourceLumps(folder, ResourceLumps());
 }
 
 void WriteBottles(const std::string& folder, int n) {

@@ -26,8 +26,9 @@ extern const RGBA kMessage[4]; // lumps 4 to 7
 // The nine lumps of a usable container: font, logo, two spare pictures, four
 // messages, shine map.
 std::vector<brew::Lump> ResourceLumps();
-void WriteResourceLumps(const std::string& folder, const std::vector<brew::Lump>& lumps);
-void WriteResources(const std::string& folder); // folder/dewkin.works
+// folder/dewkin.works
+void WriteResources(const std::string& folder,
+                    const std::vector<brew::Lump>& lumps = ResourceLumps());
 // n small bottle types, folder/bottle<k>.brew.
 void WriteBottles(const std::string& folder, int n);
 

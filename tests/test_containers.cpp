@@ -165,10 +165,6 @@ TEST_F(BottleFileTest, HeaderFieldsComeFromTheirOffsetsAndOnlyKnownVersionsOpen)
     }
 }
 
-} // namespace
-
-namespace {
-
 const char* const kNotValid = "Not a valid MS3D file!";
 const char* const kTruncated = "MS3D file is truncated!";
 
@@ -351,10 +347,6 @@ TEST_F(Ms3dTest, RoundTripKeepsEveryFieldForeignCutOrOutOfRangeModelsAreRefused)
         ExpectRefused(brew::EncodeMS3D(bad), "MS3D file has a triangle index out of range!", index);
     }
 }
-
-} // namespace
-
-namespace {
 
 // Fills a record as the decoder leaves it: pixels R, G, B (A) from malloc.
 void Fill(Texture& t, GLuint width, GLuint height, const std::vector<uint8_t>& pixels) {

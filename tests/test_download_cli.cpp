@@ -4,7 +4,6 @@
 #include "TempDir.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -22,8 +21,6 @@ namespace {
 TEST(DownloadCommandTest, ListsDownloadsAndTheDownloadJoinsTheCatalogue) {
     TempDir tmp;
     const std::string resources = tmp / "resources", site = tmp / "site";
-    const char* build = std::getenv("TUMBLIX_BUILD_DIR");
-    ASSERT_NE(build, nullptr);
     fs::create_directories(resources);
     // tumblix with the test's own settings and bottle folder; stderr too.
     const auto tumblix = [&](const std::string& args) {
@@ -40,7 +37,7 @@ TEST(DownloadCommandTest, ListsDownloadsAndTheDownloadJoinsTheCatalogue) {
     EXPECT_NE(r.out.find("dewkin.works"), std::string::npos) << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
     // The saver's content without its bottle types.
-    for (const auto& entry : fs::directory_iterator(std::string(build) + "/share/tumblix")) {
+    for (const auto& entry : fs::directory_iterator(BuildPath("share/tumblix"))) {
         if (entry.path().extension() != ".brew") {
             fs::create_symlink(entry.path(), resources / entry.path().filename());
         }

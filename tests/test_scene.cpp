@@ -78,7 +78,7 @@ TEST_F(SceneTest, SetupBuildsTheSceneAndItsGLStateCleanupFreesItABrokenContainer
     // A broken container stops the set-up before the lights.
     std::vector<brew::Lump> lumps = scenefiles::ResourceLumps();
     lumps.pop_back();
-    scenefiles::WriteResourceLumps(resources, lumps);
+    scenefiles::WriteResources(resources, lumps);
     EXPECT_FALSE(SetUpScene());
     EXPECT_TRUE(log.Saw("The resource file has too few textures!"));
     EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
@@ -89,7 +89,7 @@ TEST_F(SceneTest, SetupBuildsTheSceneAndItsGLStateCleanupFreesItABrokenContainer
         std::vector<brew::Lump> broken = scenefiles::ResourceLumps();
         broken[index].type = brew::LUMP_OTHER;
         broken[index].body = {1, 2, 3};
-        scenefiles::WriteResourceLumps(resources, broken);
+        scenefiles::WriteResources(resources, broken);
         EXPECT_EQ(SetUpScene(), index == 2) << "lump " << index;
         EXPECT_EQ(glIsEnabled(GL_LIGHTING), index == 2);
         scene.Cleanup();
@@ -144,10 +144,6 @@ TEST_F(SceneTest, UpdateTakesAtMostOneWobbleStepAFrameAndTheBackgroundShows) {
     Run(1.0 / 35.0);
     EXPECT_EQ(ReadPixel(viewWidth / 2, 3), (RGBA{255, 0, 0, 255}));
 }
-
-} // namespace
-
-namespace {
 
 void PutAtRest(BACKGROUND& mesh) {
     for (int i = 0; i < WOBBLE_COLUMNS; i++)
