@@ -4,7 +4,7 @@
 //   build/bin/bench_bottles [--resources DIR]
 
 #include "bottles/MainClass.h"
-#include "host/platform/GLWindow.h"
+#include "host/platform/sdl/GLWindow.h"
 #include "scene/Settings.h"
 
 #include <GL/gl.h>

@@ -3,7 +3,7 @@
 // rest is the file. Whatever it says, the answer is no picture or a regular
 // file, and the lookup returns.
 #include "FuzzInput.h"
-#include "host/platform/DesktopPicture.h"
+#include "host/platform/files/DesktopPicture.h"
 
 #include <fstream>
 #include <sys/stat.h>

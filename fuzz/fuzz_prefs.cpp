@@ -2,7 +2,7 @@
 // read again: whatever was loaded and saved must come back unchanged.
 #include "FuzzInput.h"
 #include "host/SettingsIO.h"
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 
 #include <cstring>
 #include <fstream>

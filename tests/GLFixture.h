@@ -1,7 +1,7 @@
 #ifndef TUMBLIX_TESTS_GLFIXTURE_H
 #define TUMBLIX_TESTS_GLFIXTURE_H
 
-#include "host/platform/GLWindow.h"
+#include "host/platform/sdl/GLWindow.h"
 
 #include <GL/gl.h>
 #include <array>

@@ -3,7 +3,7 @@
 #include "BottleFiles.h"
 #include "SceneFiles.h"
 #include "host/SettingsIO.h"
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 #include "scene/Settings.h"
 
 #include <cstdlib>

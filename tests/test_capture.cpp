@@ -8,9 +8,9 @@
 #include "host/DesktopTexture.h"
 #include "host/SettingsIO.h"
 #include "host/TumblixView.h"
-#include "host/platform/DesktopCapture.h"
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 #include "host/platform/wayland/ScreenCopy.h"
+#include "host/platform/x11/DesktopCapture.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

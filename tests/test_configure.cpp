@@ -6,7 +6,7 @@
 #include "TempDir.h"
 #include "XvfbServer.h"
 #include "host/SettingsIO.h"
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 
 #include <algorithm>
 #include <filesystem>

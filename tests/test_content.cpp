@@ -7,7 +7,7 @@
 #include "assets/Pics.h"
 #include "assets/ResFile.h"
 #include "assets/TGALoader.h"
-#include "host/platform/PictureReader.h"
+#include "host/platform/files/PictureReader.h"
 #include "model/MilkshapeModel.h"
 
 #include <algorithm>

@@ -4,8 +4,8 @@
 #include "SaverProgram.h"
 #include "host/DesktopServices.h"
 #include "host/TumblixView.h"
-#include "host/platform/DesktopPicture.h"
-#include "host/platform/PictureReader.h"
+#include "host/platform/files/DesktopPicture.h"
+#include "host/platform/files/PictureReader.h"
 #include "scene/SSMain.h"
 
 #include <filesystem>

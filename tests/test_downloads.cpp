@@ -6,7 +6,7 @@
 #include "bottles/MainClass.h"
 #include "host/BottleDownloads.h"
 #include "host/SettingsIO.h"
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 
 #include <chrono>
 #include <cstdio>

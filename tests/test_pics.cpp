@@ -4,7 +4,7 @@
 #include "TempDir.h"
 #include "assets/Pics.h"
 #include "assets/Texture.h"
-#include "host/platform/PictureReader.h"
+#include "host/platform/files/PictureReader.h"
 
 #include <SDL_image.h>
 #include <algorithm>

@@ -5,10 +5,10 @@
 #include "bottles/MainClass.h"
 #include "host/HostClock.h"
 #include "host/TumblixView.h"
-#include "host/platform/GLWindow.h"
-#include "host/platform/InputWatch.h"
-#include "host/platform/PictureReader.h"
-#include "host/platform/SaverHost.h"
+#include "host/platform/files/PictureReader.h"
+#include "host/platform/sdl/GLWindow.h"
+#include "host/platform/sdl/InputWatch.h"
+#include "host/platform/sdl/SaverHost.h"
 #include "scene/SSMain.h"
 
 #include <SDL.h>

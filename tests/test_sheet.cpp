@@ -8,7 +8,7 @@
 #include "host/SettingsIO.h"
 #include "host/SheetController.h"
 #include "host/TumblixView.h"
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 #include "scene/SSMain.h"
 
 #include <cstring>

@@ -1,7 +1,7 @@
 #include "GLFixture.h"
 #include "SoundCounter.h"
 #include "TempDir.h"
-#include "host/platform/MixerSound.h"
+#include "host/platform/sdl/MixerSound.h"
 #include "scene/SoundStuff.h"
 
 #include <SDL_mixer.h>

@@ -1,7 +1,7 @@
 #include "SaverFiles.h"
 #include "TempDir.h"
 #include "host/SettingsIO.h"
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 
 #include <cstring>
 #include <filesystem>

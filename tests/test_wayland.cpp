@@ -3,7 +3,7 @@
 #include "SaverProgram.h"
 #include "SwayServer.h"
 #include "VirtualPointer.h"
-#include "host/platform/InputWatch.h"
+#include "host/platform/sdl/InputWatch.h"
 
 #include <algorithm>
 #include <chrono>

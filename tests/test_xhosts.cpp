@@ -2,7 +2,7 @@
 #include "SaverFiles.h"
 #include "SaverProgram.h"
 #include "XvfbServer.h"
-#include "host/platform/XWindows.h"
+#include "host/platform/x11/XWindows.h"
 
 #include <gtest/gtest.h>
 #include <string>

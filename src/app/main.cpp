@@ -1,10 +1,10 @@
 #include "host/Diagnostics.h"
 #include "host/DownloadCommands.h"
-#include "host/platform/PictureReader.h"
-#include "host/platform/Runners.h"
-#include "host/platform/SettingsDialog.h"
-#include "host/platform/XWindows.h"
+#include "host/platform/files/PictureReader.h"
+#include "host/platform/gtk/SettingsDialog.h"
+#include "host/platform/sdl/Runners.h"
 #include "host/platform/wayland/WaylandDisplay.h"
+#include "host/platform/x11/XWindows.h"
 
 #include <chrono>
 #include <climits>

@@ -4,7 +4,7 @@
 #include "host/BottleFileCheck.h"
 #include "host/TumblixView.h"
 #include "host/WebServer.h"
-#include "host/platform/GzipDecoder.h"
+#include "host/platform/web/GzipDecoder.h"
 #include "scene/SSMain.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 #include "host/DownloadFile.h"
 #include "host/DownloadList.h"
 #include "host/SheetControls.h"
-#include "host/platform/WebTransfer.h"
+#include "host/platform/web/WebTransfer.h"
 
 #include <cstdint>
 #include <functional>

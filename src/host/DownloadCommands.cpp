@@ -3,7 +3,7 @@
 #include "bottles/MainClass.h"
 #include "host/BottleDownloads.h"
 #include "host/SettingsIO.h"
-#include "host/platform/Runners.h"
+#include "host/platform/sdl/Runners.h"
 
 #include <cstdio>
 #include <cstring>

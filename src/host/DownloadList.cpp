@@ -1,6 +1,6 @@
 #include "host/DownloadList.h"
 
-#include "host/platform/PropertyList.h"
+#include "host/platform/files/PropertyList.h"
 
 #include <cstring>
 

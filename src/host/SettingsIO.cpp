@@ -1,7 +1,7 @@
 #include "host/SettingsIO.h"
 
-#include "host/platform/PreferenceStore.h"
-#include "host/platform/UserFolders.h"
+#include "host/platform/files/PreferenceStore.h"
+#include "host/platform/files/UserFolders.h"
 
 #include <cstring>
 #include <new>

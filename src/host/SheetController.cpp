@@ -4,7 +4,7 @@
 #include "host/SettingsIO.h"
 #include "host/TumblixView.h"
 #include "host/WebServer.h"
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 #include "scene/SSMain.h"
 
 #include <cstring>

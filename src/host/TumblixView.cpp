@@ -4,10 +4,10 @@
 #include "host/DesktopServices.h"
 #include "host/DesktopTexture.h"
 #include "host/Diagnostics.h"
+#include "host/GLSurface.h"
 #include "host/HostClock.h"
 #include "host/SettingsIO.h"
-#include "host/GLSurface.h"
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 #include "scene/SSMain.h"
 
 #include <GL/gl.h>
@@ -19,7 +19,8 @@ namespace {
 const char* kFallbackPicture = "default-background.png";
 } // namespace
 
-TumblixView::TumblixView(NSRect frame, bool isPreview, GLSurface* view, const std::string& resourcePath)
+TumblixView::TumblixView(NSRect frame, bool isPreview, GLSurface* view,
+                         const std::string& resourcePath)
     : ScreenSaverView(frame, isPreview), glView(view), resourceFolder(resourcePath) {
     std::unique_ptr<ScreenSaverDefaults> store =
         ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);
@@ -74,7 +75,9 @@ void TumblixView::startAnimation() {
     ScreenSaverView::startAnimation();
 }
 
-void TumblixView::stopAnimation() { ScreenSaverView::stopAnimation(); }
+void TumblixView::stopAnimation() {
+    ScreenSaverView::stopAnimation();
+}
 
 void TumblixView::setFrameSize(double width, double height) {
     ScreenSaverView::setFrameSize(width, height);
@@ -120,8 +123,8 @@ bool TumblixView::mainSetup() {
     ssMain = new SSMAIN();
 
     Diagnostics::Clear();
-    if (!ssMain->Setup(isPreview(), static_cast<int>(b.width), static_cast<int>(b.height), &mySettings,
-                       resourceFolder.c_str())) {
+    if (!ssMain->Setup(isPreview(), static_cast<int>(b.width), static_cast<int>(b.height),
+                       &mySettings, resourceFolder.c_str())) {
         const std::string container = resourceFolder + SCENE_RESOURCE_FILE;
         if (!std::ifstream(container).good()) {
             setupError = "the resource container " + container + " is missing";

@@ -1,7 +1,7 @@
 #include "host/WebServer.h"
 
 #include "host/SettingsIO.h"
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 
 #include <cctype>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include "Content.h"
 #include "Painter.h"
 
-#include "host/platform/GLWindow.h"
+#include "host/platform/sdl/GLWindow.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

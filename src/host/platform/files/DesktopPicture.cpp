@@ -1,7 +1,7 @@
-#include "host/platform/DesktopPicture.h"
+#include "host/platform/files/DesktopPicture.h"
 
-#include "host/platform/RegularFile.h"
-#include "host/platform/XWindows.h"
+#include "host/platform/files/RegularFile.h"
+#include "host/platform/x11/XWindows.h"
 
 #include <cstdio>
 #include <cstdlib>

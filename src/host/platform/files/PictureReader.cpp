@@ -1,7 +1,7 @@
-#include "host/platform/PictureReader.h"
+#include "host/platform/files/PictureReader.h"
 
 #include "assets/Pics.h"
-#include "host/platform/RegularFile.h"
+#include "host/platform/files/RegularFile.h"
 #include "maths/Misc.h"
 
 #include <SDL.h>

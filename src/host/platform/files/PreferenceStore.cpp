@@ -1,6 +1,6 @@
-#include "host/platform/PreferenceStore.h"
+#include "host/platform/files/PreferenceStore.h"
 
-#include "host/platform/UserFolders.h"
+#include "host/platform/files/UserFolders.h"
 
 #include <cerrno>
 #include <cfloat>

@@ -1,4 +1,4 @@
-#include "host/platform/PropertyList.h"
+#include "host/platform/files/PropertyList.h"
 
 #include <cstdint>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "host/platform/RegularFile.h"
+#include "host/platform/files/RegularFile.h"
 
 #include <SDL.h>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "host/platform/UserFolders.h"
+#include "host/platform/files/UserFolders.h"
 
 #include <cstdlib>
 #include <glib.h>

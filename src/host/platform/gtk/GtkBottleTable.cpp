@@ -1,6 +1,6 @@
-#include "host/platform/GtkBottleTable.h"
+#include "host/platform/gtk/GtkBottleTable.h"
 
-#include "host/platform/GtkControls.h"
+#include "host/platform/gtk/GtkControls.h"
 
 GtkBottleTable::GtkBottleTable() {
     store = gtk_list_store_new(2, G_TYPE_BOOLEAN, G_TYPE_STRING);

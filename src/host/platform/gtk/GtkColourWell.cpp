@@ -1,4 +1,4 @@
-#include "host/platform/GtkColourWell.h"
+#include "host/platform/gtk/GtkColourWell.h"
 
 GtkColour::GtkColour(GtkWindow* owner) : parent(owner), widget(gtk_button_new()) {
     swatch = gtk_drawing_area_new();

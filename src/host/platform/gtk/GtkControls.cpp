@@ -1,4 +1,4 @@
-#include "host/platform/GtkControls.h"
+#include "host/platform/gtk/GtkControls.h"
 
 #include <cmath>
 

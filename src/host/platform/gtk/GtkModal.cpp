@@ -1,6 +1,6 @@
-#include "host/platform/GtkModal.h"
+#include "host/platform/gtk/GtkModal.h"
 
-#include "host/platform/GtkControls.h"
+#include "host/platform/gtk/GtkControls.h"
 
 #include <gio/gio.h>
 

@@ -1,7 +1,7 @@
-#ifndef TUMBLIX_HOST_PLATFORM_SETTINGSDIALOG_H
-#define TUMBLIX_HOST_PLATFORM_SETTINGSDIALOG_H
+#ifndef TUMBLIX_HOST_PLATFORM_GTK_SETTINGSDIALOG_H
+#define TUMBLIX_HOST_PLATFORM_GTK_SETTINGSDIALOG_H
 
-#include "host/platform/Runners.h"
+#include "host/platform/sdl/Runners.h"
 
 // tumblix --configure: the settings in a GTK window beside a live preview of
 // the saver. Save writes the preference store and closes the window; Cancel,

@@ -1,4 +1,4 @@
-#include "host/platform/GLWindow.h"
+#include "host/platform/sdl/GLWindow.h"
 
 #include <GL/gl.h>
 #include <SDL.h>

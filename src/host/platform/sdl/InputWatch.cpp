@@ -1,4 +1,4 @@
-#include "host/platform/InputWatch.h"
+#include "host/platform/sdl/InputWatch.h"
 
 #include <SDL.h>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "host/platform/MixerSound.h"
+#include "host/platform/sdl/MixerSound.h"
 
-#include "host/platform/RegularFile.h"
+#include "host/platform/files/RegularFile.h"
 #include "scene/SoundStuff.h"
 
 #include <SDL.h>

@@ -1,5 +1,5 @@
-#ifndef TUMBLIX_HOST_PLATFORM_MIXERSOUND_H
-#define TUMBLIX_HOST_PLATFORM_MIXERSOUND_H
+#ifndef TUMBLIX_HOST_PLATFORM_SDL_MIXERSOUND_H
+#define TUMBLIX_HOST_PLATFORM_SDL_MIXERSOUND_H
 
 // The clinks' audio back end over SDL_mixer. Open tries to open an audio
 // device and, when it can, connects the engine's sound table to it; without

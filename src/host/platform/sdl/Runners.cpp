@@ -1,9 +1,9 @@
-#include "host/platform/Runners.h"
+#include "host/platform/sdl/Runners.h"
 
 #include "host/HostClock.h"
 #include "host/TumblixView.h"
-#include "host/platform/GLWindow.h"
-#include "host/platform/MixerSound.h"
+#include "host/platform/sdl/GLWindow.h"
+#include "host/platform/sdl/MixerSound.h"
 #include "maths/Misc.h"
 #include "scene/SSMain.h"
 #include "scene/Text.h"

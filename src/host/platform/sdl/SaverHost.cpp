@@ -1,8 +1,8 @@
-#include "host/platform/SaverHost.h"
+#include "host/platform/sdl/SaverHost.h"
 
 #include "host/HostClock.h"
 #include "host/TumblixView.h"
-#include "host/platform/GLWindow.h"
+#include "host/platform/sdl/GLWindow.h"
 
 #include <SDL.h>
 #include <cstdio>

@@ -1,9 +1,9 @@
-#ifndef TUMBLIX_HOST_PLATFORM_SAVERHOST_H
-#define TUMBLIX_HOST_PLATFORM_SAVERHOST_H
+#ifndef TUMBLIX_HOST_PLATFORM_SDL_SAVERHOST_H
+#define TUMBLIX_HOST_PLATFORM_SDL_SAVERHOST_H
 
 #include "host/DesktopServices.h"
-#include "host/platform/InputWatch.h"
-#include "host/platform/Runners.h"
+#include "host/platform/sdl/InputWatch.h"
+#include "host/platform/sdl/Runners.h"
 
 #include <memory>
 #include <string>

@@ -1,7 +1,7 @@
-#include "host/platform/DesktopCapture.h"
-#include "host/platform/MixerSound.h"
-#include "host/platform/Runners.h"
-#include "host/platform/SaverHost.h"
+#include "host/platform/sdl/MixerSound.h"
+#include "host/platform/sdl/Runners.h"
+#include "host/platform/sdl/SaverHost.h"
+#include "host/platform/x11/DesktopCapture.h"
 
 #include <SDL.h>
 #include <cstdio>

@@ -1,11 +1,11 @@
 #include "host/HostClock.h"
 #include "host/TumblixView.h"
-#include "host/platform/DesktopCapture.h"
-#include "host/platform/GLWindow.h"
-#include "host/platform/MixerSound.h"
-#include "host/platform/Runners.h"
-#include "host/platform/SaverHost.h"
-#include "host/platform/XWindows.h"
+#include "host/platform/sdl/GLWindow.h"
+#include "host/platform/sdl/MixerSound.h"
+#include "host/platform/sdl/Runners.h"
+#include "host/platform/sdl/SaverHost.h"
+#include "host/platform/x11/DesktopCapture.h"
+#include "host/platform/x11/XWindows.h"
 #include "maths/Misc.h"
 
 #include <SDL.h>

@@ -1,7 +1,7 @@
 #ifndef TUMBLIX_HOST_PLATFORM_WAYLAND_SEATINPUT_H
 #define TUMBLIX_HOST_PLATFORM_WAYLAND_SEATINPUT_H
 
-#include "host/platform/InputWatch.h"
+#include "host/platform/sdl/InputWatch.h"
 
 #include <cstdint>
 #include <functional>
@@ -42,8 +42,8 @@ class SeatInput {
     static void Axis(void* data, wl_pointer*, uint32_t, uint32_t, int32_t value);
     static void Keymap(void*, wl_keyboard*, uint32_t, int32_t fd, uint32_t);
     static void Key(void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t state);
-    static void TouchDown(void* data, wl_touch*, uint32_t, uint32_t, wl_surface*, int32_t,
-                          int32_t, int32_t);
+    static void TouchDown(void* data, wl_touch*, uint32_t, uint32_t, wl_surface*, int32_t, int32_t,
+                          int32_t);
     void PointerAt(int32_t sx, int32_t sy);
 
     wl_seat* seat = nullptr;

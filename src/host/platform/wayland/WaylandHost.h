@@ -1,7 +1,7 @@
 #ifndef TUMBLIX_HOST_PLATFORM_WAYLAND_WAYLANDHOST_H
 #define TUMBLIX_HOST_PLATFORM_WAYLAND_WAYLANDHOST_H
 
-#include "host/platform/Runners.h"
+#include "host/platform/sdl/Runners.h"
 #include "host/platform/wayland/SeatInput.h"
 #include "host/platform/wayland/WaylandDisplay.h"
 #include "host/platform/wayland/WaylandEgl.h"

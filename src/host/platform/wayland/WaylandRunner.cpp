@@ -1,9 +1,9 @@
 #include "host/Diagnostics.h"
-#include "host/platform/DesktopCapture.h"
-#include "host/platform/MixerSound.h"
-#include "host/platform/Runners.h"
+#include "host/platform/sdl/MixerSound.h"
+#include "host/platform/sdl/Runners.h"
 #include "host/platform/wayland/ScreenCopy.h"
 #include "host/platform/wayland/WaylandHost.h"
+#include "host/platform/x11/DesktopCapture.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "host/platform/DownloadPump.h"
+#include "host/platform/web/DownloadPump.h"
 
 #include "host/BottleDownloads.h"
 

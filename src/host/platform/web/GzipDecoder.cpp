@@ -1,6 +1,6 @@
-#include "host/platform/GzipDecoder.h"
+#include "host/platform/web/GzipDecoder.h"
 
-#include "host/platform/WebTransfer.h"
+#include "host/platform/web/WebTransfer.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,4 @@
-#include "host/platform/WebTransfer.h"
+#include "host/platform/web/WebTransfer.h"
 
 #include <algorithm>
 #include <cctype>

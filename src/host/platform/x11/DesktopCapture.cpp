@@ -1,7 +1,7 @@
-#include "host/platform/DesktopCapture.h"
+#include "host/platform/x11/DesktopCapture.h"
 
-#include "host/platform/DesktopPicture.h"
-#include "host/platform/XWindows.h"
+#include "host/platform/files/DesktopPicture.h"
+#include "host/platform/x11/XWindows.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>

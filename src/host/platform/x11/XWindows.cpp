@@ -1,4 +1,4 @@
-#include "host/platform/XWindows.h"
+#include "host/platform/x11/XWindows.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
