@@ -43,11 +43,11 @@ class SaverHostTest : public OnXvfb<320, 240> {
         host.Close();
         HostClock::UseSystem();
     }
-    // Opens the host on the two halves.
-    void Open() {
+    // Opens the host on the two halves: side by side, or one above the other.
+    void Open(bool stacked = false) {
         std::vector<SaverHost::Display> displays(2);
-        displays[0].frame = NSRect{0, 0, 160, 240};
-        displays[1].frame = NSRect{160, 0, 160, 240};
+        displays[0].frame = stacked ? NSRect{0, 0, 320, 120} : NSRect{0, 0, 160, 240};
+        displays[1].frame = stacked ? NSRect{0, 120, 320, 120} : NSRect{160, 0, 160, 240};
         ASSERT_TRUE(host.Open(displays, options)) << host.error();
         ASSERT_EQ(host.Count(), 2u);
     }
@@ -125,26 +125,48 @@ TEST_F(SaverHostTest, TwoDisplaysRunTwoScenesEachWithItsOwnBottles) {
 }
 
 // Real moves, as VNC and RDP servers deliver a remote user's mouse, end it
-// once its windows have settled, on either display, beyond the slack.
+// once its windows have settled, on either display, beyond the slack. Each
+// window reports motion from its own corner, which the host places on the
+// desktop: across displays side by side that is x, across stacked ones y.
 TEST_F(SaverHostTest, RealMovesOnEitherDisplayEndTheSaverOnceSettled) {
     saverfiles::WritePreferences({});
     const int over = InputWatch::SLACK_PIXELS + 1;
     const struct {
         const char* what;
+        bool stacked;
         int start[2], settling[2]; // the pointer as the windows appear, and while they settle
         int to[2];                 // afterwards
         bool ends;
     } cases[] = {
-        {"move onto the other display", {80, 120}, {80, 120}, {240, 120}, true},
-        {"move over the border, in the slack", {155, 120}, {155, 120}, {165, 120}, false},
-        {"twitch after settling elsewhere", {80, 120}, {240, 120}, {230, 130}, false},
-        {"move after settling elsewhere", {80, 120}, {240, 120}, {240 - over, 120}, true},
+        {"move onto the other display", false, {80, 120}, {80, 120}, {240, 120}, true},
+        {"move over the border, in the slack", false, {155, 120}, {155, 120}, {165, 120}, false},
+        {"twitch after settling elsewhere", false, {80, 120}, {240, 120}, {230, 130}, false},
+        {"move after settling elsewhere", false, {80, 120}, {240, 120}, {240 - over, 120}, true},
+        {"stacked: move onto the lower display", true, {160, 60}, {160, 60}, {160, 180}, true},
+        {"stacked: move down over the border, in the slack",
+         true,
+         {160, 115},
+         {160, 115},
+         {160, 125},
+         false},
+        {"stacked: twitch below after settling there",
+         true,
+         {160, 60},
+         {100, 180},
+         {110, 170},
+         false},
+        {"stacked: move up after settling below",
+         true,
+         {160, 60},
+         {100, 180},
+         {100, 180 - over},
+         true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_TRUE(server->Xdotool("mousemove " + std::to_string(c.start[0]) + " " +
                                     std::to_string(c.start[1])));
-        ASSERT_NO_FATAL_FAILURE(Open());
+        ASSERT_NO_FATAL_FAILURE(Open(c.stacked));
         host.Start();
         EXPECT_FALSE(HandleUntil(c.start[0], c.start[1], false)) << "ended as its windows appeared";
         EXPECT_FALSE(HandleUntil(c.settling[0], c.settling[1])) << "ended on a move while settling";
