@@ -2,6 +2,7 @@
 #include "host/platform/MixerSound.h"
 #include "host/platform/Runners.h"
 #include "host/platform/SaverHost.h"
+#include "host/platform/XWindows.h"
 
 #include <SDL.h>
 #include <cstdio>
@@ -17,6 +18,7 @@ int RunSaver(const RunOptions& o) {
     int status = 1;
     {
         SaverHost host;
+        host.monitorsOff = XMonitorsOff;
         if (host.Open(displays, o)) {
             status = host.Run();
         } else {
