@@ -9,6 +9,7 @@
 #include "host/platform/sdl/GLWindow.h"
 #include "host/platform/sdl/InputWatch.h"
 #include "host/platform/sdl/SaverHost.h"
+#include "host/platform/x11/XWindows.h"
 #include "scene/SSMain.h"
 
 #include <SDL.h>
@@ -122,6 +123,34 @@ TEST_F(SaverHostTest, TwoDisplaysRunTwoScenesEachWithItsOwnBottles) {
     for (int k = 0; k < 5; k++) {
         EXPECT_FALSE(a[k].pos.x == b[k].pos.x && a[k].pos.y == b[k].pos.y) << k;
     }
+}
+
+// While the monitors are off no view draws; the tick after they wake
+// restarts the clock of a scene that was off for over 2 s, and the next one
+// draws. Xvfb has no DPMS: its monitor counts as on.
+bool monitorsOff = false;
+TEST_F(SaverHostTest, NothingDrawnWhileTheMonitorsAreOff) {
+    EXPECT_FALSE(XMonitorsOff()) << "a server without DPMS is always on";
+    saverfiles::Prefs prefs;
+    prefs.maxBottles = 2;
+    saverfiles::WritePreferences(prefs);
+    host.monitorsOff = [] { return monitorsOff; };
+    Run(6);
+    const long before = host.View(0).framesDrawn;
+    ASSERT_GT(before, 2);
+    monitorsOff = true;
+    for (int t = 0; t < 35 * 3; t++) {
+        host.Tick();
+        HostClock::Advance(1.0 / 35.0);
+    }
+    EXPECT_EQ(host.View(0).framesDrawn, before);
+    EXPECT_EQ(host.View(1).framesDrawn, before);
+    monitorsOff = false;
+    host.Tick();
+    HostClock::Advance(1.0 / 35.0);
+    host.Tick();
+    EXPECT_EQ(host.View(0).framesDrawn, before + 1);
+    EXPECT_EQ(host.View(1).framesDrawn, before + 1);
 }
 
 // Real moves, as VNC and RDP servers deliver a remote user's mouse, end it

@@ -42,9 +42,9 @@ int compare_mids(const void* a, const void* b) {
 }
 
 ONEBOTTLE::ONEBOTTLE()
-    : mids(nullptr), numMids(0), order16(nullptr), order32(nullptr), angle(0, 0, 0), spin(0, 0, 0),
-      pos(0, 0, 0), vel(0, 0, 0), model(nullptr), info(nullptr), top(0, 0, 0), bottom(0, 0, 0),
-      lastPlane(-1) {}
+    : mids(nullptr), numMids(0), order16(nullptr), order32(nullptr), front16(nullptr),
+      front32(nullptr), numFrontCorners(0), angle(0, 0, 0), spin(0, 0, 0), pos(0, 0, 0),
+      vel(0, 0, 0), model(nullptr), info(nullptr), top(0, 0, 0), bottom(0, 0, 0), lastPlane(-1) {}
 
 ONEBOTTLE::~ONEBOTTLE() {
     Release();
@@ -60,6 +60,9 @@ ONEBOTTLE& ONEBOTTLE::operator=(ONEBOTTLE&& o) noexcept {
         std::swap(numMids, o.numMids);
         std::swap(order16, o.order16);
         std::swap(order32, o.order32);
+        std::swap(front16, o.front16);
+        std::swap(front32, o.front32);
+        std::swap(numFrontCorners, o.numFrontCorners);
         angle = o.angle;
         spin = o.spin;
         pos = o.pos;
@@ -81,6 +84,11 @@ void ONEBOTTLE::Release() {
     order16 = nullptr;
     delete[] order32;
     order32 = nullptr;
+    delete[] front16;
+    front16 = nullptr;
+    delete[] front32;
+    front32 = nullptr;
+    numFrontCorners = 0;
     numMids = 0;
     model = nullptr;
     info = nullptr;
@@ -112,10 +120,13 @@ void ONEBOTTLE::Load(BOTTLEINFO* type) {
     mids = new (std::nothrow) TRIMID[count > 0 ? count : 1];
     if (type->shortIndices) {
         order16 = new (std::nothrow) unsigned short[corners];
+        front16 = new (std::nothrow) unsigned short[corners];
     } else {
         order32 = new (std::nothrow) unsigned int[corners];
+        front32 = new (std::nothrow) unsigned int[corners];
     }
-    if (mids == nullptr || (order16 == nullptr && order32 == nullptr)) {
+    if (mids == nullptr || (order16 == nullptr && order32 == nullptr) ||
+        (front16 == nullptr && front32 == nullptr)) {
         Release();
         info = type; // the type stays, with no triangles to sort
         model = type->model;
@@ -149,6 +160,39 @@ void ONEBOTTLE::FillOrder() {
             order32[i * 3 + 2] = c[2];
         }
     }
+}
+
+void ONEBOTTLE::FillFront() {
+    // Where the viewer (the origin of eye space) sits in the bottle's model
+    // space: the rotation is orthonormal, so its transpose undoes it.
+    const double* m = rotation.m;
+    const float ex = -float(pos.x * m[0] + pos.y * m[1] + pos.z * m[2]);
+    const float ey = -float(pos.x * m[4] + pos.y * m[5] + pos.z * m[6]);
+    const float ez = -float(pos.x * m[8] + pos.y * m[9] + pos.z * m[10]);
+    // A triangle faces the viewer when the viewer is on the side its winding
+    // points to. Those within a hair of edge-on are kept: face culling still
+    // decides them exactly, this list only spares it the clear cases.
+    const float margin = 0.01f;
+    const float* plane = info->triPlanes.data();
+    const unsigned int* corners = info->triCorners.data();
+    int n = 0;
+    for (int t = 0; t < numMids; t++, plane += 4) {
+        if (plane[0] * ex + plane[1] * ey + plane[2] * ez - plane[3] < -margin) {
+            continue;
+        }
+        const unsigned int* c = corners + size_t(t) * 3;
+        if (front16 != nullptr) {
+            front16[n] = static_cast<unsigned short>(c[0]);
+            front16[n + 1] = static_cast<unsigned short>(c[1]);
+            front16[n + 2] = static_cast<unsigned short>(c[2]);
+        } else {
+            front32[n] = c[0];
+            front32[n + 1] = c[1];
+            front32[n + 2] = c[2];
+        }
+        n += 3;
+    }
+    numFrontCorners = n;
 }
 
 void ONEBOTTLE::Move(double dt, MAINCLASS* manager) {
@@ -246,9 +290,19 @@ void ONEBOTTLE::DrawSorted() {
     }
 }
 
+// The triangles FillFront kept.
+void ONEBOTTLE::DrawFront() {
+    if (front16 != nullptr) {
+        glDrawElements(GL_TRIANGLES, numFrontCorners, GL_UNSIGNED_SHORT, front16);
+    } else {
+        glDrawElements(GL_TRIANGLES, numFrontCorners, GL_UNSIGNED_INT, front32);
+    }
+}
+
 void ONEBOTTLE::Draw(MAINCLASS* manager) {
     if (manager == nullptr || info == nullptr || model == nullptr ||
-        info->triCorners.size() < size_t(numMids) * 3) {
+        info->triCorners.size() < size_t(numMids) * 3 ||
+        info->triPlanes.size() < size_t(numMids) * 4) {
         return;
     }
     glColor4f(1, 1, 1, 1);
@@ -275,19 +329,39 @@ void ONEBOTTLE::Draw(MAINCLASS* manager) {
     // flat glass shows, or sphere mapping replaces it.
     glColor4f(1, 1, 1, info->alpha);
     glBindTexture(GL_TEXTURE_2D, info->textures[0].texID);
-    if (!manager->goodShine) {
+    if (manager->goodShine) {
+        // The flat glass is one texel everywhere: the texture stage takes
+        // it as a constant instead of filtering it at every pixel.
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_RGB, GL_MODULATE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_RGB, GL_PRIMARY_COLOR);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_RGB, GL_CONSTANT);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_RGB, GL_SRC_COLOR);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_RGB, GL_SRC_COLOR);
+        glTexEnvi(GL_TEXTURE_ENV, GL_COMBINE_ALPHA, GL_MODULATE);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE0_ALPHA, GL_PRIMARY_COLOR);
+        glTexEnvi(GL_TEXTURE_ENV, GL_SOURCE1_ALPHA, GL_CONSTANT);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND0_ALPHA, GL_SRC_ALPHA);
+        glTexEnvi(GL_TEXTURE_ENV, GL_OPERAND1_ALPHA, GL_SRC_ALPHA);
+        glTexEnvfv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_COLOR, info->glassColour);
+    } else {
         glEnable(GL_TEXTURE_GEN_S);
         glEnable(GL_TEXTURE_GEN_T);
         glColor4f(1, 1, 1, 1);
     }
     glTexCoord2f(0, 0);
     DrawSorted();
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
 
     if (manager->goodShine) {
         // Sphere mapping generates both coordinates of the shine, so the
-        // corners' own coordinates would be overridden: none are sent.
+        // corners' own coordinates would be overridden: none are sent. It
+        // lands only where the glass in front left its depth, so the
+        // order of its triangles does not matter, and those facing away
+        // need not be sent at all.
+        FillFront();
         glCullFace(GL_BACK);
         glEnable(GL_CULL_FACE);
         glEnable(GL_TEXTURE_2D);
@@ -295,7 +369,7 @@ void ONEBOTTLE::Draw(MAINCLASS* manager) {
         glEnable(GL_TEXTURE_GEN_S);
         glEnable(GL_TEXTURE_GEN_T);
         glColor4f(1, 1, 1, 0.125f);
-        DrawSorted();
+        DrawFront();
         glDisable(GL_TEXTURE_GEN_S);
         glDisable(GL_TEXTURE_GEN_T);
         glColor4f(1, 1, 1, 1);

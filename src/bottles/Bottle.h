@@ -39,6 +39,11 @@ class ONEBOTTLE {
     // order16 when the type's corner indices fit 16 bits, else in order32.
     unsigned short* order16;
     unsigned int* order32;
+    // The corners of the triangles that may face the viewer, in model
+    // order, rebuilt by every Draw for the shine; same width as the order.
+    unsigned short* front16;
+    unsigned int* front32;
+    int numFrontCorners;
     VECTOR3D angle;
     VECTOR3D spin;
     VECTOR3D pos;
@@ -53,7 +58,9 @@ class ONEBOTTLE {
   private:
     void DrawLabels();
     void DrawSorted();
+    void DrawFront();
     void FillOrder();
+    void FillFront();
 };
 
 int compare_mids(const void* a, const void* b);

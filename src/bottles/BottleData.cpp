@@ -7,15 +7,40 @@
 #include "model/MilkshapeModel.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <new>
 #include <string>
 
+namespace {
+
+// The mean of the four corner pixels of a decoded image, RGB; alpha is 1,
+// as the glass is built opaque whenever its flat colour is used.
+void CornerAverage(const Texture& t, float out[4]) {
+    if (t.imageData == nullptr || t.width == 0 || t.height == 0) {
+        return; // BuildTexture refuses it
+    }
+    const size_t components = t.type == GL_RGBA ? 4 : 3;
+    const size_t w = t.width, h = t.height;
+    const size_t corners[4] = {0, w - 1, (h - 1) * w, (h - 1) * w + w - 1};
+    for (int c = 0; c < 3; c++) {
+        float sum = 0.0f;
+        for (size_t corner : corners) {
+            sum += t.imageData[corner * components + c];
+        }
+        out[c] = sum / (4.0f * 255.0f);
+    }
+    out[3] = 1.0f;
+}
+
+} // namespace
+
 BOTTLEINFO::BOTTLEINFO()
     : fileName{}, folder{}, name{}, loaded(false), selected(true), tag(0), flags(0), alpha(0.0f),
       size(1.0f), numTextures(0), textures(nullptr), model(nullptr), triCentres(nullptr),
-      numTris(0), top(0.0f), bottom(0.0f), radius(0.0f), shortIndices(true) {}
+      numTris(0), top(0.0f), bottom(0.0f), radius(0.0f),
+      shortIndices(true), glassColour{1.0f, 1.0f, 1.0f, 1.0f} {}
 
 BOTTLEINFO::~BOTTLEINFO() {
     Release();
@@ -37,6 +62,7 @@ void BOTTLEINFO::Release() {
     labelIndices16.clear();
     labelIndices32.clear();
     labelRuns.clear();
+    triPlanes.clear();
     loaded = false;
 }
 
@@ -70,6 +96,29 @@ void BOTTLEINFO::BuildDrawArrays() {
             }
             triCorners[size_t(t) * 3 + k] = found->second;
         }
+    }
+    triPlanes.resize(size_t(numTris) * 4);
+    for (int t = 0; t < numTris; t++) {
+        const float* p[3];
+        for (int k = 0; k < 3; k++) {
+            p[k] = model->vertices[model->triangles[t].vertexIndices[k]].location;
+        }
+        const VECTOR3D a(p[1][0] - p[0][0], p[1][1] - p[0][1], p[1][2] - p[0][2]);
+        const VECTOR3D b(p[2][0] - p[0][0], p[2][1] - p[0][1], p[2][2] - p[0][2]);
+        VECTOR3D n(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
+        const float length = std::sqrt(n.x * n.x + n.y * n.y + n.z * n.z);
+        // A triangle without area faces nowhere: a zero plane keeps it in
+        // every list and leaves the choice to OpenGL.
+        if (length > 0.0f) {
+            n.x /= length;
+            n.y /= length;
+            n.z /= length;
+        }
+        float* plane = &triPlanes[size_t(t) * 4];
+        plane[0] = n.x;
+        plane[1] = n.y;
+        plane[2] = n.z;
+        plane[3] = n.x * p[0][0] + n.y * p[0][1] + n.z * p[0][2];
     }
     // Groups whose material names no label slot are never drawn as labels.
     shortIndices = seen.size() <= 65536;
@@ -152,8 +201,13 @@ bool BOTTLEINFO::Load(DATAFILE* file, float loadSize, bool goodShine) {
             continue;
         }
         const int mode = (goodShine && i == 0) ? 0 : static_cast<int>(entry.alphaMode);
-        if (!file->SeekLump(i + 1) || !LoadTGA2(&textures[i], &file->stream) ||
-            !BuildTexture(&textures[i], mode)) {
+        if (!file->SeekLump(i + 1) || !LoadTGA2(&textures[i], &file->stream)) {
+            return false;
+        }
+        if (i == 0) {
+            CornerAverage(textures[0], glassColour);
+        }
+        if (!BuildTexture(&textures[i], mode)) {
             return false;
         }
     }

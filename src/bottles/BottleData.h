@@ -66,6 +66,14 @@ class BOTTLEINFO {
     std::vector<unsigned short> labelIndices16;
     std::vector<unsigned int> labelIndices32;
     std::vector<LABELRUN> labelRuns; // the label groups in file order
+    // The plane of each triangle, 4 per triangle: the unit normal its
+    // winding gives and the plane's distance from the origin along it, so
+    // a bottle can tell which triangles face the viewer before drawing.
+    std::vector<float> triPlanes;
+    // What the glass shows when it is not sphere-mapped: slot 0 sampled at
+    // (0, 0), where the linear filter of a repeating texture averages the
+    // four corner texels. RGBA, 0 to 1.
+    float glassColour[4];
 
   private:
     void Release();

@@ -122,6 +122,11 @@ void SaverHost::Start() {
 }
 
 void SaverHost::Tick() {
+    // Nothing is drawn that nobody sees; the first tick after the monitors
+    // wake draws again (after a gap of over 2 s the views restart their clock).
+    if (monitorsOff != nullptr && monitorsOff()) {
+        return;
+    }
     for (auto& view : views) {
         if (view->isAnimating()) {
             view->animateOneFrame();

@@ -46,6 +46,9 @@ class SaverHost {
     // closes the windows. Safe to repeat.
     void Close();
 
+    // Asked every tick: while it says the monitors are off no view draws.
+    bool (*monitorsOff)() = nullptr;
+
     size_t Count() const { return views.size(); }
     TumblixView& View(size_t i) { return *views[i]; }
     GLWindow& Window(size_t i) { return *windows[i]; }

@@ -2,6 +2,7 @@
 #include "host/platform/sdl/Runners.h"
 #include "host/platform/sdl/SaverHost.h"
 #include "host/platform/x11/DesktopCapture.h"
+#include "host/platform/x11/XWindows.h"
 
 #include <SDL.h>
 #include <cstdio>
@@ -17,6 +18,7 @@ int RunSaver(const RunOptions& o) {
     int status = 1;
     {
         SaverHost host;
+        host.monitorsOff = XMonitorsOff;
         if (host.Open(displays, o)) {
             status = host.Run();
         } else {

@@ -19,6 +19,8 @@ const double kConfigureSeconds = 5.0;
 // More outputs than any desk has: each costs a GL context, so a broken
 // compositor that announces thousands gets no more.
 const size_t kMaxScreens = 16;
+// The longest sleep while no screen draws.
+const int kIdleWaitMs = 1000;
 
 } // namespace
 
@@ -144,12 +146,11 @@ bool WaylandHost::StartScreen(Screen& screen) {
     // keeps showing the desktop while the scene sets up, not the black of
     // the start (a screen that stays off still shows its black).
     view->presentStartBlack = false;
-    Diagnostics::Note("wayland: " + screen.output->Name() + " is screen " +
-                      std::to_string(view->screenNumber) + ", " +
-                      std::to_string(surface.PixelWidth()) + "x" +
-                      std::to_string(surface.PixelHeight()) + " pixels at " +
-                      std::to_string(int(frame.x)) + "," + std::to_string(int(frame.y)) +
-                      (view->mySettings.BGTYPE == 0 ? ", desktop captured" : ""));
+    Diagnostics::Note(
+        "wayland: " + screen.output->Name() + " is screen " + std::to_string(view->screenNumber) +
+        ", " + std::to_string(surface.PixelWidth()) + "x" + std::to_string(surface.PixelHeight()) +
+        " pixels at " + std::to_string(int(frame.x)) + "," + std::to_string(int(frame.y)) +
+        (view->mySettings.BGTYPE == 0 ? ", desktop captured" : ""));
     screen.view = std::move(view);
     return true;
 }
@@ -181,10 +182,18 @@ bool WaylandHost::Place(const void* surface, int* x, int* y) const {
     return false;
 }
 
+// A screen draws once the compositor showed its last frame: one that shows
+// nothing (an output switched off, a hidden surface) gets no frame callback
+// and so no more frames.
+bool WaylandHost::WantsFrame(const Screen& screen) const {
+    const TumblixView* view = screen.view.get();
+    return view != nullptr && view->isAnimating() && screen.surface->ReadyForFrame();
+}
+
 void WaylandHost::Tick() {
     for (auto& screen : screens) {
         TumblixView* view = screen->view.get();
-        if (view == nullptr || !view->isAnimating() || !screen->surface->ReadyForFrame()) {
+        if (!WantsFrame(*screen)) {
             continue;
         }
         view->animateOneFrame();
@@ -210,7 +219,12 @@ int WaylandHost::Run() {
     const double interval = 1.0 / 35.0;
     double next = HostClock::Now();
     while (!QuitRequested()) {
-        const int wait = std::max(0, int((next - HostClock::Now()) * 1000.0));
+        // With nothing to draw the loop sleeps until the compositor says
+        // something (a frame shown, an output added); the bound only keeps
+        // a signal that came just before the wait from being missed.
+        const bool any = std::any_of(screens.begin(), screens.end(),
+                                     [this](const auto& s) { return WantsFrame(*s); });
+        const int wait = any ? std::max(0, int((next - HostClock::Now()) * 1000.0)) : kIdleWaitMs;
         if (!display.Dispatch(wait)) {
             std::fprintf(stderr, "tumblix: %s\n", display.error().c_str());
             return 1;

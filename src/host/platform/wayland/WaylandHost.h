@@ -44,6 +44,7 @@ class WaylandHost {
     void DropScreens(bool (*gone)(const Screen&, const WaylandDisplay&));
     void UpdateScreens();
     bool Place(const void* surface, int* x, int* y) const;
+    bool WantsFrame(const Screen& screen) const;
     void Tick();
 
     WaylandDisplay display;

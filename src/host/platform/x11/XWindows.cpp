@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/dpms.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -180,4 +181,29 @@ bool WindowFrameOnRoot(unsigned long window, NSRect* frame) {
     }
     XCloseDisplay(display);
     return ok;
+}
+
+bool XMonitorsOff() {
+    // Opened once: the saver asks every tick. A server without DPMS is not
+    // asked again.
+    static Display* display = nullptr;
+    static bool tried = false;
+    if (!tried) {
+        tried = true;
+        display = XOpenDisplay(nullptr);
+        int event = 0, error = 0;
+        if (display != nullptr && !DPMSQueryExtension(display, &event, &error)) {
+            XCloseDisplay(display);
+            display = nullptr;
+        }
+    }
+    if (display == nullptr) {
+        return false;
+    }
+    CARD16 level = DPMSModeOn;
+    BOOL enabled = False;
+    if (!DPMSInfo(display, &level, &enabled)) {
+        return false;
+    }
+    return enabled && level != DPMSModeOn;
 }

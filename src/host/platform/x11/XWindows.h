@@ -36,4 +36,10 @@ std::string MonitorNameAt(const NSRect& frame);
 // is gone or there is no X server.
 bool WindowFrameOnRoot(unsigned long window, NSRect* frame);
 
+// True while the X server's DPMS extension says the monitor is in standby,
+// suspend or off. False without an X server, on a server without DPMS (Xvfb,
+// Xorg's dummy driver) and with DPMS disabled: the monitor then counts as on.
+// Keeps a connection of its own to $DISPLAY from the first call on.
+bool XMonitorsOff();
+
 #endif
