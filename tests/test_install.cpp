@@ -43,11 +43,17 @@ TEST(Package, HoldsAWorkingInstallationAndDependsOnTheLibraries) {
          {"./bin/tumblix", "./bin/tumblix-brew", "./share/tumblix/dewkin.works",
           "./share/tumblix/clink8.wav", "./share/tumblix/default-background.png",
           "./share/man/man6/tumblix.6.gz", "./share/man/man1/tumblix-brew.1.gz",
-          "./share/applications/tumblix-settings.desktop",
+          "./share/applications/tumblix-settings.desktop", "./share/applications/tumblix.desktop",
           "./share/applications/screensavers/tumblix.desktop",
           "./share/xscreensaver/config/tumblix.xml", "./share/doc/tumblix/copyright"}) {
         EXPECT_NE(listing.find(std::string(path) + "\n"), std::string::npos) << path;
     }
+    // KWin grants its screenshots to the installed program through its entry.
+    const std::string entry = Contents(tmp / "root/usr/share/applications/tumblix.desktop");
+    EXPECT_NE(entry.find("\nExec=/usr/bin/tumblix\n"), std::string::npos) << entry;
+    EXPECT_NE(entry.find("\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n"),
+              std::string::npos)
+        << entry;
     // The installed program finds the installed content wherever the tree
     // lies, and fails without it.
     const std::string render = "XDG_CONFIG_HOME=" + Quote(tmp / "config") +

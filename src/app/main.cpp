@@ -201,14 +201,11 @@ int main(int argc, char** argv) {
         return RunWayland(options);
     }
     // No mode: a Wayland session whose compositor offers overlay surfaces
-    // gets them; anywhere else (X11, or GNOME's Wayland, which offers none,
-    // through XWayland) the full-screen X11 windows.
+    // gets them; anywhere else (X11, or GNOME's Wayland, which offers none)
+    // full-screen windows, which say how they open.
     if (WaylandOffersLayerShell()) {
         Diagnostics::Note("the Wayland compositor offers overlay surfaces: running as --wayland");
         return RunWayland(options);
-    }
-    if (std::getenv("WAYLAND_DISPLAY") != nullptr) {
-        Diagnostics::Note("the Wayland compositor offers no overlay surfaces: running on X11");
     }
     return RunSaver(options);
 }

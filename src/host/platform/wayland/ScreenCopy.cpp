@@ -1,6 +1,8 @@
 #include "host/platform/wayland/ScreenCopy.h"
 
+#include "host/Diagnostics.h"
 #include "host/HostClock.h"
+#include "host/platform/kde/KwinScreenShot.h"
 #include "host/platform/wayland/WaylandDisplay.h"
 #include "host/platform/wayland/WaylandOutput.h"
 
@@ -54,13 +56,12 @@ void OnBufferDone(void* data, zwlr_screencopy_frame_v1*) {
     static_cast<Frame*>(data)->listed = true;
 }
 
-const zwlr_screencopy_frame_v1_listener kFrameListener = {
-    OnBuffer, OnFlags, OnReady, OnFailed, OnDamage, OnDmabuf, OnBufferDone};
+const zwlr_screencopy_frame_v1_listener kFrameListener = {OnBuffer, OnFlags,  OnReady,     OnFailed,
+                                                          OnDamage, OnDmabuf, OnBufferDone};
 
 // Dispatches until `done` says so, the connection is lost or the wait runs
 // out.
-template <typename Done>
-bool WaitFor(WaylandDisplay& display, Done done) {
+template <typename Done> bool WaitFor(WaylandDisplay& display, Done done) {
     const double until = HostClock::Now() + kWaitSeconds;
     while (!done()) {
         const double left = until - HostClock::Now();
@@ -130,20 +131,18 @@ bool ScreenCopy::Readable(uint32_t format) {
 
 bool ScreenCopy::Convert(uint32_t format, int width, int height, int stride, bool yInverted,
                          const uint8_t* data, size_t size, DesktopPixels* out) {
-    if (!Readable(format) || width <= 0 || height <= 0 || width > kMaxEdge ||
-        height > kMaxEdge || stride < width * 4 || data == nullptr ||
+    if (!Readable(format) || width <= 0 || height <= 0 || width > kMaxEdge || height > kMaxEdge ||
+        stride < width * 4 || data == nullptr ||
         size_t(stride) * size_t(height - 1) + size_t(width) * 4 > size) {
         return false;
     }
     // Each format as a little-endian 32-bit word: where red and blue sit,
     // and whether channels have 8 or 10 bits.
     const bool redLow = format == WL_SHM_FORMAT_ABGR8888 || format == WL_SHM_FORMAT_XBGR8888 ||
-                        format == WL_SHM_FORMAT_ABGR2101010 ||
-                        format == WL_SHM_FORMAT_XBGR2101010;
+                        format == WL_SHM_FORMAT_ABGR2101010 || format == WL_SHM_FORMAT_XBGR2101010;
     const bool tenBits = format == WL_SHM_FORMAT_ARGB2101010 ||
                          format == WL_SHM_FORMAT_XRGB2101010 ||
-                         format == WL_SHM_FORMAT_ABGR2101010 ||
-                         format == WL_SHM_FORMAT_XBGR2101010;
+                         format == WL_SHM_FORMAT_ABGR2101010 || format == WL_SHM_FORMAT_XBGR2101010;
     const int bits = tenBits ? 10 : 8;
     const uint32_t mask = (1u << bits) - 1;
     const int drop = bits - 8;
@@ -159,7 +158,8 @@ bool ScreenCopy::Convert(uint32_t format, int width, int height, int stride, boo
         uint8_t* dst = out->rgba.data() + size_t(row) * size_t(width) * 4;
         for (int x = 0; x < width; x++, src += 4, dst += 4) {
             const uint32_t v = Read32(src);
-            const uint32_t low = v & mask, mid = (v >> bits) & mask, high = (v >> (2 * bits)) & mask;
+            const uint32_t low = v & mask, mid = (v >> bits) & mask,
+                           high = (v >> (2 * bits)) & mask;
             dst[0] = uint8_t((redLow ? low : high) >> drop);
             dst[1] = uint8_t(mid >> drop);
             dst[2] = uint8_t((redLow ? high : low) >> drop);
@@ -191,7 +191,8 @@ bool ScreenCopy::Capture(WaylandDisplay& display, const WaylandOutput& output, D
     const int width = int(f.width), height = int(f.height), stride = int(f.stride);
     if (f.width > uint32_t(kMaxEdge) || f.height > uint32_t(kMaxEdge) ||
         f.stride > uint32_t(kMaxEdge) * 8 || width == 0 || height == 0 || stride < width * 4 ||
-        (output.ModeWidth() > 0 && (width != output.ModeWidth() || height != output.ModeHeight())) ||
+        (output.ModeWidth() > 0 &&
+         (width != output.ModeWidth() || height != output.ModeHeight())) ||
         output.Transform() != 0) {
         *why = "a buffer of " + std::to_string(f.width) + "x" + std::to_string(f.height) +
                " for an output of " + std::to_string(output.ModeWidth()) + "x" +
@@ -221,9 +222,30 @@ bool ScreenCopy::Capture(WaylandDisplay& display, const WaylandOutput& output, D
     return true;
 }
 
+bool ScreenCopy::CaptureDesktop(WaylandDisplay& display, const WaylandOutput& output,
+                                DesktopPixels* out, std::string* why) {
+    if (display.Screencopy() != nullptr) {
+        return Capture(display, output, out, why);
+    }
+    // KDE Plasma has no screencopy; KWin hands its outputs' pictures to the
+    // programs it trusts over D-Bus. A turned output's picture is not what
+    // we would show, as with screencopy.
+    if (output.Transform() != 0) {
+        *why = "the output is turned";
+        return false;
+    }
+    std::string refused;
+    if (!KwinScreenShot::Capture(output.Name(), output.ModeWidth(), output.ModeHeight(), out,
+                                 &refused)) {
+        *why = "no screencopy, and KWin's screenshot: " + refused;
+        return false;
+    }
+    return true;
+}
+
 bool GrabWaylandOutput(const NSRect& area, DesktopPixels* out) {
     WaylandDisplay display;
-    if (!display.Connect() || display.Screencopy() == nullptr) {
+    if (!display.Connect()) {
         return false;
     }
     const WaylandOutput* chosen = nullptr;
@@ -239,5 +261,12 @@ bool GrabWaylandOutput(const NSRect& area, DesktopPixels* out) {
         }
     }
     std::string why;
-    return chosen != nullptr && ScreenCopy::Capture(display, *chosen, out, &why);
+    if (chosen == nullptr) {
+        return false;
+    }
+    if (!ScreenCopy::CaptureDesktop(display, *chosen, out, &why)) {
+        Diagnostics::Note("wayland: " + chosen->Name() + ": no desktop capture: " + why);
+        return false;
+    }
+    return true;
 }

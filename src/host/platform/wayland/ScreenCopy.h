@@ -19,6 +19,10 @@ class ScreenCopy {
     // do not read, or offers a buffer that is not the output's size.
     static bool Capture(WaylandDisplay& display, const WaylandOutput& output, DesktopPixels* out,
                         std::string* why);
+    // The desktop capture of an output: screencopy where the compositor
+    // offers it, else KWin's screenshot interface (KDE Plasma).
+    static bool CaptureDesktop(WaylandDisplay& display, const WaylandOutput& output,
+                               DesktopPixels* out, std::string* why);
 
     // Turns a copied buffer (wl_shm `format`, rows `stride` bytes apart, top
     // row first unless yInverted) into desktop pixels. False for a format we
@@ -30,7 +34,8 @@ class ScreenCopy {
 
 // A desktop grabber (SetDesktopGrabber) on $WAYLAND_DISPLAY: the output
 // whose desktop frame `area` overlaps (the first output for an empty area),
-// over its own connection. False without a compositor or screencopy.
+// over its own connection. False without a compositor, or when neither
+// screencopy nor KWin gives the picture.
 bool GrabWaylandOutput(const NSRect& area, DesktopPixels* out);
 
 #endif
