@@ -157,16 +157,20 @@ std::vector<std::string> SwayServer::ActiveOutputs() const {
 }
 
 SwayServer::Picture SwayServer::Screenshot(int output) const {
-    // grim's PPM: "P6\nW H\n255\n" and the rows, top first.
-    Picture p;
     const ToolResult r = Run("grim -t ppm -o " + OutputName(output) + " - 2>/dev/null");
+    return r.status == 0 ? Picture::FromPpm(r.out) : Picture{};
+}
+
+SwayServer::Picture SwayServer::Picture::FromPpm(const std::string& ppm) {
+    // "P6\nW H\n255\n" and the rows, top first.
+    Picture p;
     int depth = 0, header = 0;
-    if (r.status != 0 ||
-        std::sscanf(r.out.c_str(), "P6 %d %d %d%n", &p.width, &p.height, &depth, &header) != 3 ||
-        depth != 255 || r.out.size() != size_t(header) + 1 + size_t(p.width) * p.height * 3) {
+    if (std::sscanf(ppm.c_str(), "P6 %d %d %d%n", &p.width, &p.height, &depth, &header) != 3 ||
+        depth != 255 || p.width <= 0 || p.height <= 0 ||
+        ppm.size() != size_t(header) + 1 + size_t(p.width) * p.height * 3) {
         return Picture{};
     }
-    const char* rgb = r.out.data() + header + 1;
+    const char* rgb = ppm.data() + header + 1;
     for (int i = 0; i < p.width * p.height; i++, rgb += 3) {
         p.pixels.push_back(RGBA{uint8_t(rgb[0]), uint8_t(rgb[1]), uint8_t(rgb[2]), 255});
     }

@@ -47,6 +47,9 @@ class SwayServer {
         std::vector<RGBA> pixels;
         // The share of pixels near `colour`, 0 to 1.
         double Share(RGBA colour) const;
+        // A binary PPM's picture (grim's, tumblix-kwinshot's); empty when
+        // the text is not a whole one.
+        static Picture FromPpm(const std::string& ppm);
     };
     Picture Screenshot(int output) const;
 

@@ -16,14 +16,14 @@ int Count(const std::string& text, const std::string& word) {
 
 } // namespace
 
-VirtualPointer::VirtualPointer(const SwayServer& sway) {
+VirtualPointer::VirtualPointer(const Env& display) {
     const std::string fifo = folder / "commands";
     // Opened for reading too, so that neither end waits for the other.
     if (mkfifo(fifo.c_str(), 0600) != 0 || (pipe = open(fifo.c_str(), O_RDWR | O_CLOEXEC)) < 0) {
         return;
     }
     client.Start({"sh", "-c", "exec \"$0\" <\"$1\"", BuildProgram("tumblix-vpointer"), fifo},
-                 sway.env());
+                 display);
     // The device is on the seat once the first (empty) line is answered.
     Do("");
 }

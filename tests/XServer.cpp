@@ -27,6 +27,19 @@ bool XServer::Launch(std::vector<std::string> argv) {
     return display != nullptr;
 }
 
+bool XServer::Attach(const std::string& name) {
+    displayName = name;
+    display = XOpenDisplay(name.c_str());
+    return display != nullptr;
+}
+
+void XServer::Detach() {
+    if (display != nullptr) {
+        XCloseDisplay(display);
+        display = nullptr;
+    }
+}
+
 XServer::~XServer() {
     if (display != nullptr) {
         XCloseDisplay(display);

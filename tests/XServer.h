@@ -51,6 +51,10 @@ class XServer {
     XServer() = default;
     // Starts the server (argv without -displayfd) and connects to it.
     bool Launch(std::vector<std::string> argv);
+    // Connects to a server someone else started (one that lets local
+    // clients in), and lets go of it before that server goes.
+    bool Attach(const std::string& name);
+    void Detach();
     ::Display* display = nullptr;
 
   private:
