@@ -40,16 +40,30 @@ bool XssIdle::XScreenSaverRuns() const {
     if (version == None) {
         return false;
     }
-    Atom type = None;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char* data = nullptr;
-    const int status = XGetWindowProperty(display, DefaultRootWindow(display), version, 0, 64,
-                                          False, XA_STRING, &type, &format, &items, &after, &data);
-    if (data != nullptr) {
-        XFree(data);
+    // XScreenSaver names its version on a window of its own among the
+    // root's children, where xscreensaver-command looks for it.
+    Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count)) {
+        return false;
     }
-    return status == Success && type != None;
+    bool found = false;
+    for (unsigned i = 0; i < count && !found; i++) {
+        Atom type = None;
+        int format = 0;
+        unsigned long items = 0, after = 0;
+        unsigned char* data = nullptr;
+        found = XGetWindowProperty(display, children[i], version, 0, 64, False, XA_STRING, &type,
+                                   &format, &items, &after, &data) == Success &&
+                type != None;
+        if (data != nullptr) {
+            XFree(data);
+        }
+    }
+    if (children != nullptr) {
+        XFree(children);
+    }
+    return found;
 }
 
 bool XssIdle::Arm(unsigned seconds, const Listener& l) {

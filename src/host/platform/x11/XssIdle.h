@@ -27,8 +27,8 @@ class XssIdle : public IdleSource {
     // Connects to $DISPLAY; false, with error(), when there is no X server
     // or it lacks the extension.
     bool Connect();
-    // Whether another screen-saver host runs on this display: XScreenSaver
-    // leaves its version on the root window.
+    // Whether XScreenSaver runs on this display: it names its version on a
+    // window of its own.
     bool XScreenSaverRuns() const;
 
     bool Arm(unsigned seconds, const Listener& listener) override;
