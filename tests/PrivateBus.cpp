@@ -2,11 +2,20 @@
 
 #include <csignal>
 
-PrivateBus::PrivateBus() {
+std::string PrivateBus::Missing() {
     if (RunTool("command -v dbus-daemon >/dev/null && command -v gdbus >/dev/null && "
                 "/usr/bin/python3 -c 'import dbusmock' 2>/dev/null")
             .status != 0) {
-        reason = "dbus-daemon, gdbus or python3-dbusmock is missing (scripts/setup installs them)";
+        return "dbus-daemon, gdbus or python3-dbusmock is missing (scripts/setup installs them)";
+    }
+    return "";
+}
+
+PrivateBus::PrivateBus(const std::string& existingAddress)
+    : busAddress(existingAddress), reason(Missing()) {}
+
+PrivateBus::PrivateBus() : reason(Missing()) {
+    if (!reason.empty()) {
         return;
     }
     if (!daemon.Start(
@@ -29,6 +38,9 @@ PrivateBus::PrivateBus() {
 
 PrivateBus::~PrivateBus() {
     mocks.clear();
+    if (!daemon.Running()) {
+        return;
+    }
     daemon.Signal(SIGTERM);
     daemon.WaitExit(kPatience, nullptr);
 }

@@ -17,6 +17,8 @@ class PrivateBus {
   public:
     using Env = std::vector<std::pair<std::string, std::string>>;
     PrivateBus();
+    // Mocks on a bus that is already there (a compositor's session bus).
+    explicit PrivateBus(const std::string& existingAddress);
     ~PrivateBus();
     PrivateBus(const PrivateBus&) = delete;
     PrivateBus& operator=(const PrivateBus&) = delete;
@@ -36,6 +38,7 @@ class PrivateBus {
     bool Owned(const std::string& name) const;
 
   private:
+    static std::string Missing();
     ChildProcess daemon;
     std::vector<std::pair<std::string, std::unique_ptr<ChildProcess>>> mocks;
     std::string busAddress;
