@@ -48,6 +48,15 @@ TEST(Package, HoldsAWorkingInstallationAndDependsOnTheLibraries) {
           "./share/xscreensaver/config/tumblix.xml", "./share/doc/tumblix/copyright"}) {
         EXPECT_NE(listing.find(std::string(path) + "\n"), std::string::npos) << path;
     }
+    // The watcher's autostart entry, there but off until the user turns it
+    // on (under /etc where the build's prefix is /usr, as scripts/package's is).
+    const std::string entry =
+        RunTool("cd " + Quote(tmp / "root") + " && find . -name tumblix-watch.desktop").out;
+    EXPECT_NE(entry.find("/xdg/autostart/tumblix-watch.desktop\n"), std::string::npos) << entry;
+    const std::string autostart = Contents(tmp / ("root/" + entry.substr(0, entry.find('\n'))));
+    EXPECT_NE(autostart.find("Exec=tumblix --watch\n"), std::string::npos) << autostart;
+    EXPECT_NE(autostart.find("Hidden=true\n"), std::string::npos) << autostart;
+    EXPECT_NE(autostart.find("X-GNOME-Autostart-enabled=false\n"), std::string::npos) << autostart;
     // The installed program finds the installed content wherever the tree
     // lies, and fails without it.
     const std::string render = "XDG_CONFIG_HOME=" + Quote(tmp / "config") +
