@@ -25,6 +25,7 @@ void WritePreferences(const Prefs& p) {
     s.PLAYSOUND = false;
     s.BGCol = VECTOR3D(p.colour.r / 255.0f, p.colour.g / 255.0f, p.colour.b / 255.0f);
     store->setObject(SETTINGS_VERSION, "version");
+    store->setInteger(p.idleMinutes, "IdleMinutes");
     if (!WriteSettings(*store, s, p.mainMonitorOnly, s.BGPath, p.switchedOff)) {
         throw std::runtime_error("cannot write the test preferences: " + store->error());
     }

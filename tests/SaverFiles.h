@@ -21,6 +21,7 @@ struct Prefs {
     bool showClock = false;
     bool goodShine = true;
     std::string switchedOff = ""; // bottle files left out: "name#name#...##"
+    int idleMinutes = 5;          // the watcher's period
 };
 
 // Writes them into the store under $XDG_CONFIG_HOME, as the settings

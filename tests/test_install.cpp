@@ -54,6 +54,15 @@ TEST(Package, HoldsAWorkingInstallationAndDependsOnTheLibraries) {
     EXPECT_NE(entry.find("\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n"),
               std::string::npos)
         << entry;
+    // The watcher's autostart entry, there but off until the user turns it
+    // on (under /etc where the build's prefix is /usr, as scripts/package's is).
+    const std::string found =
+        RunTool("cd " + Quote(tmp / "root") + " && find . -name tumblix-watch.desktop").out;
+    EXPECT_NE(found.find("/xdg/autostart/tumblix-watch.desktop\n"), std::string::npos) << found;
+    const std::string autostart = Contents(tmp / ("root/" + found.substr(0, found.find('\n'))));
+    EXPECT_NE(autostart.find("Exec=tumblix --watch\n"), std::string::npos) << autostart;
+    EXPECT_NE(autostart.find("Hidden=true\n"), std::string::npos) << autostart;
+    EXPECT_NE(autostart.find("X-GNOME-Autostart-enabled=false\n"), std::string::npos) << autostart;
     // The installed program finds the installed content wherever the tree
     // lies, and fails without it.
     const std::string render = "XDG_CONFIG_HOME=" + Quote(tmp / "config") +

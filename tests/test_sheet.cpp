@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "FakeControls.h"
 #include "GLFixture.h"
 #include "SaverFiles.h"
@@ -8,6 +9,7 @@
 #include "host/SettingsIO.h"
 #include "host/SheetController.h"
 #include "host/TumblixView.h"
+#include "host/platform/files/AutostartEntry.h"
 #include "host/platform/files/PreferenceStore.h"
 #include "scene/SSMain.h"
 
@@ -84,14 +86,19 @@ struct Sheet {
     PlainColour colour;
     Fake progress{journal, "progress"};
     PlainTable table;
+    PlainNumber idleMinutes;
+    Journal idleJournal; // apart: the note is not one of the journal's controls
+    Fake idleNote{idleJournal, "idle note"};
 
     SheetOutlets Outlets() {
-        return {
-            &save,       &mainMonitorOnly, &table,     &maxBottle,     &goodShine,      &drunkenBG,
-            &bottleSize, &playSound,       &bgType,    &bgRes,         &bgPath,         &colour,
-            &volume,     &showClock,       &clock12,   &showCountdown, &cdHr,           &cdMin,
-            &cdHrTxt,    &cdMinTxt,        &directory, &downloads,     &checkDownloads, &progress,
-            &download,   &downloadText,    &status};
+        return {&save,      &mainMonitorOnly, &table,          &maxBottle,
+                &goodShine, &drunkenBG,       &bottleSize,     &playSound,
+                &bgType,    &bgRes,           &bgPath,         &colour,
+                &volume,    &showClock,       &clock12,        &showCountdown,
+                &cdHr,      &cdMin,           &cdHrTxt,        &cdMinTxt,
+                &directory, &downloads,       &checkDownloads, &progress,
+                &download,  &downloadText,    &idleMinutes,    &idleNote,
+                &status};
     }
 };
 
@@ -355,3 +362,62 @@ TEST_F(FramePumpTest, AResizeRunsOnlyTheGLSetUpAgain) {
     EXPECT_NEAR(projection[5] / projection[0], 1.5, 1e-5) << "the perspective of the new size";
     EXPECT_EQ(corner, (RGBA{0, 0, 0, 0})) << "the GL set-up clears to black";
 }
+
+namespace {
+
+// The idle control switches the watcher: on writes IdleMinutes and the
+// user's autostart entry and starts a watcher once; off removes the entry.
+// Where GNOME blanks first, one line says so.
+TEST_F(SheetTest, TheIdleControlWritesTheKeyAndTheAutostartEntry) {
+    Open(1);
+    int started = 0;
+    controller->startWatcher = [&] { started++; };
+    controller->desktopBlankSeconds = [] { return 300; };
+    controller->configureSheet();
+    const std::string entry = home / "config/autostart/tumblix-watch.desktop";
+    EXPECT_EQ(AutostartEntry::Path(), entry);
+    EXPECT_EQ(sheet.idleMinutes.value, 0) << "no entry: off";
+    EXPECT_EQ(sheet.idleNote.value, "");
+    // Off and left off: the stored minutes (which a hand-started watcher
+    // reads) stay as they were.
+    ASSERT_TRUE(controller->configureSheet_save());
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_FALSE(Store()->stringForKey("IdleMinutes"));
+    EXPECT_EQ(started, 0);
+
+    sheet.idleMinutes.value = 10;
+    controller->configureSheet_update();
+    EXPECT_NE(sheet.idleNote.value.find("GNOME blanks the screen after 5 minutes"),
+              std::string::npos)
+        << sheet.idleNote.value;
+    ASSERT_TRUE(controller->configureSheet_save());
+    EXPECT_EQ(Store()->integerForKey("IdleMinutes"), 10);
+    const std::string text = Contents(entry);
+    EXPECT_NE(text.find("Exec=" + AutostartEntry::ThisProgram() + " --watch\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("X-GNOME-Autostart-enabled=true\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Hidden=false\n"), std::string::npos) << text;
+    EXPECT_EQ(RunTool("desktop-file-validate " + Quote(entry) + " 2>&1").out, "");
+    EXPECT_TRUE(AutostartEntry::Enabled());
+    EXPECT_EQ(started, 1);
+
+    // Opened again it shows the minutes; saving again starts no second
+    // watcher; a delay within GNOME's says nothing.
+    controller->configureSheet();
+    EXPECT_EQ(sheet.idleMinutes.value, 10);
+    sheet.idleMinutes.value = 4;
+    controller->configureSheet_update();
+    EXPECT_EQ(sheet.idleNote.value, "");
+    ASSERT_TRUE(controller->configureSheet_save());
+    EXPECT_EQ(Store()->integerForKey("IdleMinutes"), 4);
+    EXPECT_EQ(started, 1);
+
+    sheet.idleMinutes.value = 0;
+    ASSERT_TRUE(controller->configureSheet_save());
+    EXPECT_FALSE(std::filesystem::exists(entry));
+    EXPECT_FALSE(AutostartEntry::Enabled());
+    EXPECT_EQ(Store()->integerForKey("IdleMinutes"), 0);
+    EXPECT_EQ(started, 1);
+}
+
+} // namespace

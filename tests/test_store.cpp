@@ -72,8 +72,9 @@ TEST_F(StoreTest, FirstRunOtherVersionsAndUnreadableStoresGetDefaultsLoadBoundsV
     EXPECT_EQ(r.s.selectionSize, 1);
     EXPECT_EQ(KeysInFile(), "version MainMonitorOnly BottleSize MaxBottle GoodShine DrunkenBG "
                             "BGType BGRes PlaySound BGPath Volume ShowClock Clock12Hr "
-                            "ShowCountdown CDHr CDMin BGColR BGColG BGColB ");
+                            "ShowCountdown CDHr CDMin BGColR BGColG BGColB IdleMinutes ");
     EXPECT_EQ(Open()->stringForKey("version"), "1.0");
+    EXPECT_EQ(LoadIdleMinutes(*Open()), 5);
     // A current store is read, not rewritten.
     const std::string before = Contents(StorePath());
     Record again;
@@ -111,6 +112,20 @@ TEST_F(StoreTest, FirstRunOtherVersionsAndUnreadableStoresGetDefaultsLoadBoundsV
     EXPECT_EQ(std::string(b.s.BGPath), longPath.substr(0, 16383));
     EXPECT_EQ(std::string(b.s.BottlePath), longPath.substr(0, 16383));
     EXPECT_EQ(Open()->integerForKey("MaxBottle"), 12) << "the store keeps what it said";
+
+    // The watcher's minutes: a store from before the key existed (or of
+    // another version) gives the default, not 0; bounded to the window's range.
+    for (const auto& [text, minutes] : std::vector<std::pair<std::string, int>>{
+             {"version=1.0\n", 5},
+             {"version=0.9\nIdleMinutes=30\n", 5},
+             {"version=1.0\nIdleMinutes=0\n", 0},
+             {"version=1.0\nIdleMinutes=30\n", 30},
+             {"version=1.0\nIdleMinutes=-3\n", 0},
+             {"version=1.0\nIdleMinutes=99999\n", MAX_IDLE_MINUTES},
+             {"version=1.0\nIdleMinutes=soon\n", 0}}) {
+        WriteStore("[dwTumblixSS]\n" + text);
+        EXPECT_EQ(LoadIdleMinutes(*Open()), minutes) << text;
+    }
 
     // An unreadable store is kept aside, never written over.
     // Parses as far as the NUL, which no text file holds.

@@ -3,6 +3,7 @@
 #include "host/platform/files/PictureReader.h"
 #include "host/platform/gtk/SettingsDialog.h"
 #include "host/platform/sdl/Runners.h"
+#include "host/platform/session/IdleWatcher.h"
 #include "host/platform/wayland/WaylandDisplay.h"
 #include "host/platform/x11/XWindows.h"
 
@@ -29,6 +30,8 @@ const char* usageText =
     "  --preview          the view is the preview (no overlay)\n"
     "  --wayland          the screen saver on every output of a Wayland compositor, as overlay\n"
     "                     surfaces (sway, Hyprland, KDE Plasma, labwc, wayfire, niri, river)\n"
+    "  --watch            stay in the session: start the saver after IdleMinutes of idle\n"
+    "                     (TUMBLIX_IDLE_SECONDS overrides), end it on activity\n"
     "  --root             draw into $XSCREENSAVER_WINDOW, else the root window\n"
     "  --window-id ID     draw into the X window ID (decimal or 0x hex)\n"
     "  --configure        the settings dialog with a live preview\n"
@@ -42,17 +45,21 @@ const char* usageText =
     "\n"
     "Settings are read from $XDG_CONFIG_HOME/dwTumblixSS/preferences.ini.\n";
 
+// This program's own path, to run it again as the watcher's saver.
+std::string ThisProgram() {
+    char exe[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    return n > 0 ? std::string(exe, size_t(n)) : std::string();
+}
+
 // The resource folder beside the program: where the installation put it
 // (relative to the installed program, whatever the prefix), else where the
 // build puts it (share/tumblix beside bin/).
 std::string DefaultResources() {
-    char exe[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) {
+    std::string dir = ThisProgram();
+    if (dir.empty()) {
         return "share/tumblix";
     }
-    exe[n] = '\0';
-    std::string dir(exe);
     dir.resize(dir.rfind('/'));
     const std::string installed = dir + "/" TUMBLIX_INSTALLED_RESOURCES;
     const std::string built = dir + "/../share/tumblix";
@@ -147,6 +154,8 @@ int main(int argc, char** argv) {
             mode = a;
         } else if (a == "--root") {
             mode = a;
+        } else if (a == "--watch") {
+            mode = a;
         } else if (a == "--window-id") {
             if (!hasValue || !ParseWindowId(argv[++i], &xWindow))
                 return Usage("--window-id takes an X window id, decimal or 0x hex");
@@ -185,6 +194,18 @@ int main(int argc, char** argv) {
     }
     if (mode == "--window") {
         return RunWindow(options);
+    }
+    if (mode == "--watch") {
+        IdleWatcher::Options watch;
+        watch.program = ThisProgram();
+        watch.resources = options.resources;
+        watch.verbose = verbose;
+        if (watch.program.empty()) {
+            std::fprintf(stderr, "tumblix: --watch: cannot tell where this program is\n");
+            return 1;
+        }
+        IdleWatcher watcher;
+        return watcher.Run(watch);
     }
     if (mode == "--root") {
         std::string error;

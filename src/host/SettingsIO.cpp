@@ -41,6 +41,7 @@ void WriteDefaults(ScreenSaverDefaults& store, const SETTINGS& d, bool mainMonit
     store.setFloat(d.BGCol.x, "BGColR");
     store.setFloat(d.BGCol.y, "BGColG");
     store.setFloat(d.BGCol.z, "BGColB");
+    store.setInteger(DEFAULT_IDLE_MINUTES, "IdleMinutes");
     store.synchronize();
 }
 
@@ -134,6 +135,15 @@ void LoadSettings(ScreenSaverDefaults& store, const char* resourcePath, SETTINGS
     if (mainMonitorOnly != nullptr) {
         *mainMonitorOnly = mainOnly;
     }
+}
+
+int LoadIdleMinutes(const ScreenSaverDefaults& store) {
+    // A store of another version is reset to the defaults when a view loads it.
+    if (store.stringForKey("version") != SETTINGS_VERSION || !store.stringForKey("IdleMinutes")) {
+        return DEFAULT_IDLE_MINUTES;
+    }
+    const int64_t minutes = store.integerForKey("IdleMinutes");
+    return minutes < 0 ? 0 : minutes > MAX_IDLE_MINUTES ? MAX_IDLE_MINUTES : int(minutes);
 }
 
 bool WriteSettings(ScreenSaverDefaults& store, const SETTINGS& settings, bool mainMonitorOnly,

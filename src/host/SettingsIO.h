@@ -15,6 +15,11 @@ extern const char* const SETTINGS_VERSION; // "1.0"
 // The folder of background pictures until the user chooses one.
 extern const char* const DEFAULT_BG_PATH; // "/usr/share/backgrounds/"
 
+// The minutes of idle after which the watcher starts the saver ("IdleMinutes";
+// 0: never), and the most the settings window offers.
+constexpr int DEFAULT_IDLE_MINUTES = 5;
+constexpr int MAX_IDLE_MINUTES = 720;
+
 // Copies text (null reads as empty) into one of the record's path fields,
 // cut to SETTINGS_PATH_SIZE - 1 bytes and always terminated.
 void CopyPath(char* field, const char* text);
@@ -39,6 +44,11 @@ void DefaultSettings(SETTINGS* settings, bool* mainMonitorOnly);
 // released first.
 void LoadSettings(ScreenSaverDefaults& store, const char* resourcePath, SETTINGS* settings,
                   bool* mainMonitorOnly);
+
+// "IdleMinutes" within 0 to MAX_IDLE_MINUTES. A store without the key (one
+// written before the watcher existed) reads as the default, not as 0, so
+// that the saver keeps coming for people who never touched the setting.
+int LoadIdleMinutes(const ScreenSaverDefaults& store);
 
 // Writes every setting but "version" back, in the order the configuration
 // dialog saves them, then synchronizes. "BGPath" comes from bgPathTitle (what

@@ -4,6 +4,7 @@
 #include "host/SettingsIO.h"
 #include "host/TumblixView.h"
 #include "host/WebServer.h"
+#include "host/platform/files/AutostartEntry.h"
 #include "host/platform/files/PreferenceStore.h"
 #include "scene/SSMain.h"
 
@@ -79,6 +80,15 @@ void SheetController::configureSheet() {
     o.oCDHrTxt->setText(std::to_string(o.oCDHr->intValue()));
     o.oCDMinTxt->setText(std::to_string(o.oCDMin->intValue()));
     o.oBGCol->setColor({Unit(s.BGCol.x), Unit(s.BGCol.y), Unit(s.BGCol.z)});
+    // The watcher is on while the user's autostart entry is there; the
+    // control shows its minutes then, and 0 (off) otherwise.
+    watchWasOn = AutostartEntry::Enabled();
+    int idleMinutes = 0;
+    if (watchWasOn) {
+        const std::unique_ptr<ScreenSaverDefaults> store = OpenStore();
+        idleMinutes = store != nullptr ? LoadIdleMinutes(*store) : DEFAULT_IDLE_MINUTES;
+    }
+    o.oIdleMinutes->setIntValue(SheetRanges::IdleMinutes.Clamp(idleMinutes));
     // The bottle folder starts as the user's own, so show where it is.
     o.oDirectory->setTitle(s.BottlePath2);
 
@@ -131,6 +141,16 @@ void SheetController::configureSheet_updatestates() {
     o.oCDMin->setEnabled(countdown);
     o.oCDHrTxt->setText(std::to_string(o.oCDHr->intValue()));
     o.oCDMinTxt->setText(std::to_string(o.oCDMin->intValue()));
+
+    const int idleMinutes = o.oIdleMinutes->intValue();
+    const int blank = desktopBlankSeconds ? desktopBlankSeconds() : 0;
+    std::string note;
+    if (idleMinutes > 0 && blank > 0 && blank <= idleMinutes * 60) {
+        note = "GNOME blanks the screen after " + std::to_string((blank + 59) / 60) +
+               " minutes of idle, before the saver would start: set \"Screen Blank\" in its "
+               "Power settings to a longer time.";
+    }
+    o.oIdleNote->setText(note);
 }
 
 void SheetController::configureSheet_defaults() {
@@ -224,15 +244,46 @@ bool SheetController::configureSheet_save() {
     }
     const std::string selection =
         SelectionText(store->stringForKey("BottleSelection").value_or("##"));
+    const int idleMinutes = o.oIdleMinutes->intValue();
+    // Off leaves the stored minutes alone unless the user switched the
+    // watcher off here: they serve a `tumblix --watch` started by hand too.
+    if (idleMinutes > 0 || watchWasOn) {
+        store->setInteger(idleMinutes, "IdleMinutes");
+    }
     if (!WriteSettings(*store, s, tumblixView.MainMonitorOnly, o.oBGPath->title(), selection)) {
         SetStatus("The settings could not be saved: " +
                   (store->error().empty() ? std::string("a folder or file name is not UTF-8 text")
                                           : store->error()));
         return false;
     }
+    std::string problem;
+    if (!SaveWatch(&problem)) {
+        SetStatus("The settings were saved, but the saver cannot be started by itself: " + problem);
+        return false;
+    }
     if (endSheet) {
         endSheet();
     }
+    return true;
+}
+
+bool SheetController::SaveWatch(std::string* problem) {
+    const bool on = o.oIdleMinutes->intValue() > 0;
+    if (!on) {
+        if (!AutostartEntry::Disable(problem)) {
+            return false;
+        }
+        watchWasOn = false;
+        return true;
+    }
+    if (!AutostartEntry::Enable(AutostartEntry::ThisProgram(), problem)) {
+        return false;
+    }
+    // Switched on: this session gets its watcher now, not at the next login.
+    if (!watchWasOn && startWatcher) {
+        startWatcher();
+    }
+    watchWasOn = true;
     return true;
 }
 

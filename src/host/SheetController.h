@@ -23,8 +23,9 @@ constexpr SheetRange BottleSize{10, 200}; // percent
 constexpr SheetRange Volume{0, 255};
 constexpr SheetRange CDHr{0, 23};
 constexpr SheetRange CDMin{0, 59};
-constexpr int BGTypeEntries = 4; // BGTYPE 0 to 3
-constexpr int BGResEntries = 3;  // 512, 1024, the largest
+constexpr SheetRange IdleMinutes{0, 720}; // 0: the watcher is off
+constexpr int BGTypeEntries = 4;          // BGTYPE 0 to 3
+constexpr int BGResEntries = 3;           // 512, 1024, the largest
 } // namespace SheetRanges
 
 // The configuration sheet of a view: fills the controls from the view's
@@ -53,6 +54,11 @@ class SheetController : public TableDataSource {
     // disabled.
     std::function<void()> onCheckDownloads;
     std::function<void()> onDownload;
+    // Starts the idle watcher now, for the session that is running.
+    std::function<void()> startWatcher;
+    // After how many seconds of idle the desktop blanks the screen itself
+    // (GNOME's idle-delay); 0 when it never does or it cannot be told.
+    std::function<int()> desktopBlankSeconds;
 
     void configureSheet();
     void configureSheet_updatestates();
@@ -88,11 +94,14 @@ class SheetController : public TableDataSource {
     MAINCLASS* Catalogue() const;
     std::string SelectionText(const std::string& storedText);
     void SetStatus(const std::string& text);
+    // Adds or removes the autostart entry as the idle control says.
+    bool SaveWatch(std::string* problem);
 
     TumblixView& tumblixView;
     SheetOutlets o;
     std::vector<std::string> bottleNames;
-    bool listed = false; // the table shows the catalogue
+    bool listed = false;     // the table shows the catalogue
+    bool watchWasOn = false; // the autostart entry was there when the sheet opened
 };
 
 #endif

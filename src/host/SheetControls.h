@@ -127,6 +127,10 @@ struct SheetOutlets {
     ProgressBar* oProgress = nullptr;
     Button* oDownload = nullptr;
     TextField* oDownloadText = nullptr;
+    // "Start the saver after [N] minutes of idle": 0 is off.
+    NumberControl* oIdleMinutes = nullptr;
+    // One line under it: where the desktop's own blank comes first.
+    TextField* oIdleNote = nullptr;
     // The dialog's status line: why the preview could not start, why the
     // settings could not be saved, why the web page did not open.
     TextField* oStatusText = nullptr;
@@ -145,7 +149,8 @@ struct SheetOutlets {
                              oDirectory,      oAvailableDownloads,
                              oCheckDownloads, oProgress,
                              oDownload,       oDownloadText,
-                             oStatusText};
+                             oStatusText,     oIdleMinutes,
+                             oIdleNote};
         for (const void* outlet : all) {
             if (outlet == nullptr) {
                 return false;

@@ -3,11 +3,13 @@
 #include "host/BottleDownloads.h"
 #include "host/SheetController.h"
 #include "host/TumblixView.h"
+#include "host/platform/files/AutostartEntry.h"
 #include "host/platform/gtk/GtkBottleTable.h"
 #include "host/platform/gtk/GtkColourWell.h"
 #include "host/platform/gtk/GtkControls.h"
 #include "host/platform/gtk/GtkModal.h"
 #include "host/platform/sdl/GLWindow.h"
+#include "host/platform/session/DesktopSession.h"
 #include "host/platform/wayland/ScreenCopy.h"
 #include "host/platform/web/DownloadPump.h"
 #include "host/platform/x11/DesktopCapture.h"
@@ -106,7 +108,8 @@ class SettingsDialog {
     GtkNumber volume{SheetRanges::Volume, true, true};
     GtkNumber cdHr{SheetRanges::CDHr, true};
     GtkNumber cdMin{SheetRanges::CDMin, true};
-    GtkText cdHrTxt, cdMinTxt, downloadText, statusText;
+    GtkNumber idleMinutes{SheetRanges::IdleMinutes, false};
+    GtkText cdHrTxt, cdMinTxt, downloadText, statusText, idleNote;
     GtkPopUp bgType, bgRes, availableDownloads;
     GtkPath bgPath, directory;
     std::unique_ptr<GtkColour> bgCol;
@@ -154,6 +157,8 @@ SettingsDialog::SettingsDialog(TumblixView& v, int previewWidth, int previewHeig
     o.oDownload = &download;
     o.oDownloadText = &downloadText;
     o.oStatusText = &statusText;
+    o.oIdleMinutes = &idleMinutes;
+    o.oIdleNote = &idleNote;
     controller = std::make_unique<SheetController>(view, o);
     GtkWindow* parent = GTK_WINDOW(window);
     controller->runOpenPanel = [parent](const std::string& title, const std::string& start,
@@ -173,6 +178,13 @@ SettingsDialog::SettingsDialog(TumblixView& v, int previewWidth, int previewHeig
     downloads->onListRefused = [](const std::string& reason) {
         std::fprintf(stderr, "tumblix: the list of bottle types was refused: %s\n", reason.c_str());
     };
+    controller->startWatcher = [] {
+        std::string error;
+        if (!DesktopSession::StartWatcher(AutostartEntry::ThisProgram(), &error)) {
+            std::fprintf(stderr, "tumblix: cannot start the watcher: %s\n", error.c_str());
+        }
+    };
+    controller->desktopBlankSeconds = DesktopSession::GnomeBlankSeconds;
     controller->onCheckDownloads = [this] { downloads->configureSheet_checkdownloads(); };
     controller->onDownload = [this] { downloads->configureSheet_download(); };
     Connect();
@@ -291,6 +303,18 @@ void SettingsDialog::Build() {
     gtk_grid_attach(GTK_GRID(g), volumeLabel, 0, 1, 1, 1);
     gtk_grid_attach(GTK_GRID(g), volume.widget, 1, 1, 1, 1);
 
+    // When the saver comes by itself (the watcher; 0 is off).
+    g = Group(right, "Starting");
+    gtk_grid_attach(GTK_GRID(g), RowLabel("Start the saver after"), 0, 0, 1, 1);
+    gtk_grid_attach(GTK_GRID(g), idleMinutes.widget, 1, 0, 1, 1);
+    gtk_grid_attach(GTK_GRID(g), RowLabel("minutes of idle (0: never)"), 2, 0, 1, 1);
+    gtk_label_set_xalign(GTK_LABEL(idleNote.widget), 0.0f);
+    gtk_label_set_line_wrap(GTK_LABEL(idleNote.widget), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(idleNote.widget), 50);
+    gtk_widget_set_no_show_all(idleNote.widget, TRUE);
+    idleNote.hideWhenEmpty = true;
+    gtk_grid_attach(GTK_GRID(g), idleNote.widget, 0, 1, 3, 1);
+
     // Downloads: check, pick, download, in that order.
     g = Group(right, "Downloads");
     gtk_grid_attach(GTK_GRID(g), RowLabel("Bottle folder:"), 0, 0, 1, 1);
@@ -337,7 +361,7 @@ void SettingsDialog::Connect() {
     for (GtkPopUp* popUp : {&bgType, &bgRes}) {
         on(popUp->widget, "changed", update);
     }
-    for (GtkNumber* number : {&cdHr, &cdMin}) {
+    for (GtkNumber* number : {&cdHr, &cdMin, &idleMinutes}) {
         on(number->widget, "value-changed", update);
     }
     on(save.widget, "clicked", [](SheetController* s) { s->configureSheet_save(); });

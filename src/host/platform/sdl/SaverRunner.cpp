@@ -49,6 +49,11 @@ bool ChooseWaylandSessionDriver() {
 
 int RunSaver(const RunOptions& o) {
     const bool waylandSession = ChooseWaylandSessionDriver();
+    // A screen saver never holds the session awake: SDL would otherwise
+    // suspend the X server's saver, reset its idle time every few seconds
+    // and ask the desktop over D-Bus to inhibit idle, so the desktop's lock
+    // and screen-off would never come while the bottles are up.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "tumblix: cannot reach the screens: %s\n", SDL_GetError());
         return 1;

@@ -16,6 +16,7 @@
 // to stop, which it tells with SIGTERM (or by destroying the window).
 int RunInWindow(const RunOptions& o, unsigned long xWindow) {
     SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1"); // the host decides when it blanks
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         std::fprintf(stderr, "tumblix: cannot reach the X server: %s\n", SDL_GetError());
         return 1;
