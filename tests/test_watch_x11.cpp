@@ -131,6 +131,24 @@ TEST_F(WatchOnX, AnotherSaverHostRunningItLeaves) {
     EXPECT_NE(Out().find("the desktop's own screen saver runs"), std::string::npos) << Out();
 }
 
+// The settings window changes the period, or switches the watcher off, by
+// saving the store: a running watcher reads the minutes again as they are
+// saved (the store is renamed into place), and ends at 0.
+TEST_F(WatchOnX, ItFollowsTheStoresMinutesAndEndsAtZero) {
+    saverfiles::Prefs prefs;
+    prefs.colour = kPlain;
+    ASSERT_TRUE(saver.Start({"--verbose", "--watch"})); // the store's 5 minutes
+    ASSERT_TRUE(Said("watch: 300 s of idle through", 1)) << Out();
+    prefs.idleMinutes = 7;
+    saverfiles::WritePreferences(prefs);
+    EXPECT_TRUE(Said("watch: 420 s of idle from now on", 1)) << Out();
+    prefs.idleMinutes = 0;
+    saverfiles::WritePreferences(prefs);
+    EXPECT_EQ(saver.End(), 0) << Out();
+    EXPECT_NE(Out().find("IdleMinutes is now 0: the watcher ends"), std::string::npos) << Out();
+    EXPECT_EQ(Starts(Out()), 0) << Out();
+}
+
 // On battery the watcher leaves the screen to the desktop; back on mains
 // within the same idle period the saver comes; on battery again it goes.
 // UPower gone: as on mains. No UPower at all is mains too (every other test).

@@ -9,6 +9,7 @@
 #include "host/platform/wayland/WaylandIdle.h"
 #include "host/platform/x11/XssIdle.h"
 
+#include <gio/gio.h>
 #include <glib-unix.h>
 #include <glib.h>
 
@@ -26,6 +27,10 @@ constexpr unsigned kRecheckSeconds = 30;
 std::string Env(const char* name) {
     const char* value = std::getenv(name);
     return value != nullptr ? value : "";
+}
+
+bool SecondsFromEnvironment() {
+    return !Env("TUMBLIX_IDLE_SECONDS").empty();
 }
 
 // The idle period: $TUMBLIX_IDLE_SECONDS (for tests) or the store's minutes.
@@ -69,7 +74,6 @@ int IdleWatcher::Run(const Options& o) {
         Say("IdleMinutes is 0: the watcher starts no saver");
         return 0;
     }
-    IdleSource::Listener listener;
     listener.idle = [this] { Idle(); };
     listener.active = [this] { Active(); };
     listener.lost = [this](const std::string& why) { Lost(why); };
@@ -82,6 +86,7 @@ int IdleWatcher::Run(const Options& o) {
                       (source->SaverMode().empty() ? "" : " " + source->SaverMode()));
     power.onChange = [this](bool onBattery) { PowerChanged(onBattery); };
     power.Start();
+    FollowStore();
     saver.onExit = [this](int code, bool stopped) { SaverEnded(code, stopped); };
 
     loop = g_main_loop_new(nullptr, FALSE);
@@ -95,6 +100,11 @@ int IdleWatcher::Run(const Options& o) {
     if (recheckTimer != 0) {
         g_source_remove(recheckTimer);
         recheckTimer = 0;
+    }
+    if (storeMonitor != nullptr) {
+        g_file_monitor_cancel(storeMonitor);
+        g_object_unref(storeMonitor);
+        storeMonitor = nullptr;
     }
     saver.StopAndWait();
     source->Disarm();
@@ -252,6 +262,59 @@ void IdleWatcher::Lost(const std::string& why) {
     if (loop != nullptr) {
         g_main_loop_quit(loop);
     }
+}
+
+// The settings window changes the minutes, or switches the watcher off, by
+// writing the store: the watcher watches the store's folder (the store is
+// written to a temporary file renamed over it) and reads the minutes again
+// after any change there.
+void IdleWatcher::FollowStore() {
+    const auto store = ScreenSaverDefaults::defaultsForModuleWithName(MODULE_NAME);
+    if (SecondsFromEnvironment() || !store) {
+        return;
+    }
+    gchar* folderPath = g_path_get_dirname(store->path().c_str());
+    GFile* folder = g_file_new_for_path(folderPath);
+    g_free(folderPath);
+    GError* error = nullptr;
+    storeMonitor = g_file_monitor_directory(folder, G_FILE_MONITOR_WATCH_MOVES, nullptr, &error);
+    g_object_unref(folder);
+    if (storeMonitor == nullptr) {
+        // The period stays as it was read at the start.
+        Diagnostics::Note(std::string("watch: cannot follow the preferences: ") +
+                          (error != nullptr ? error->message : "no reason given"));
+        g_clear_error(&error);
+        return;
+    }
+    g_signal_connect(
+        storeMonitor, "changed",
+        G_CALLBACK(+[](GFileMonitor*, GFile*, GFile*, GFileMonitorEvent, gpointer data) {
+            static_cast<IdleWatcher*>(data)->StoreChanged();
+        }),
+        this);
+}
+
+void IdleWatcher::StoreChanged() {
+    const unsigned now = IdleSeconds();
+    if (now == seconds) {
+        return;
+    }
+    if (now == 0) {
+        Say("IdleMinutes is now 0: the watcher ends");
+        exitStatus = 0;
+        g_main_loop_quit(loop);
+        return;
+    }
+    seconds = now;
+    // Armed again, the source counts the new period from now; a saver that
+    // runs still ends on input by itself.
+    source->Disarm();
+    idle = false;
+    if (!source->Arm(seconds, listener)) {
+        Lost(source->error());
+        return;
+    }
+    Diagnostics::Note("watch: " + std::to_string(seconds) + " s of idle from now on");
 }
 
 int IdleWatcher::Quit(void* data) {

@@ -10,11 +10,13 @@
 #include <vector>
 
 struct _GMainLoop;
+struct _GFileMonitor;
 
 // tumblix --watch: stays in the session, starts the saver as a child after
 // the idle period and ends it when input comes back, then waits again.
 // Everything runs on GLib's main loop on this thread: the idle source, the
-// battery, the child and the signals.
+// battery, the child, the signals, and the preference file, whose minutes it
+// follows while it runs (0 ends it: the settings window switched it off).
 class IdleWatcher {
   public:
     struct Options {
@@ -40,11 +42,15 @@ class IdleWatcher {
     void SaverEnded(int status, bool stopped);
     void PowerChanged(bool onBattery);
     void Lost(const std::string& why);
+    void FollowStore();
+    void StoreChanged();
     static int Recheck(void* data);
     static int Quit(void* data);
 
     Options options;
     std::unique_ptr<IdleSource> source;
+    IdleSource::Listener listener;
+    _GFileMonitor* storeMonitor = nullptr; // the preference folder, while the store sets the period
     PowerWatch power;
     SaverChild saver;
     _GMainLoop* loop = nullptr;
