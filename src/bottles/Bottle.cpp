@@ -360,8 +360,10 @@ void ONEBOTTLE::Draw(MAINCLASS* manager) {
         // corners' own coordinates would be overridden: none are sent. It
         // lands only where the glass in front left its depth, so the
         // order of its triangles does not matter, and those facing away
-        // need not be sent at all.
+        // need not be sent at all. Every depth it passes is the one the
+        // glass wrote for the same triangle: writing it again is left out.
         FillFront();
+        glDepthMask(GL_FALSE);
         glCullFace(GL_BACK);
         glEnable(GL_CULL_FACE);
         glEnable(GL_TEXTURE_2D);
@@ -370,6 +372,7 @@ void ONEBOTTLE::Draw(MAINCLASS* manager) {
         glEnable(GL_TEXTURE_GEN_T);
         glColor4f(1, 1, 1, 0.125f);
         DrawFront();
+        glDepthMask(GL_TRUE);
         glDisable(GL_TEXTURE_GEN_S);
         glDisable(GL_TEXTURE_GEN_T);
         glColor4f(1, 1, 1, 1);
