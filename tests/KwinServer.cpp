@@ -1,5 +1,6 @@
 #include "KwinServer.h"
 
+#include "SaverFiles.h"
 #include "TempDir.h"
 
 #include <csignal>
@@ -111,13 +112,23 @@ bool KwinServer::Start() {
                  {"DBUS_SESSION_BUS_ADDRESS", bus}, {"-DISPLAY", ""},
                  {"-WAYLAND_SOCKET", ""},           {"-SWAYSOCK", ""}};
     for (int i = 0; i < 2; i++) {
-        backgrounds[i].Start({"swaybg", "-o", OutputName(i), "-c", Hex(shape.colours[i])},
-                             clientEnv);
+        std::vector<std::string> argv = {"swaybg", "-o", OutputName(i), "-c",
+                                         Hex(shape.colours[i])};
+        if (shape.split) { // a picture of the output's own size, shown as it is
+            const std::string picture = folder + "/desktop-" + std::to_string(i) + ".png";
+            saverfiles::WriteSplitPicture(picture, shape.width, shape.height, shape.colours[i],
+                                          shape.lower[i]);
+            argv.insert(argv.end(), {"-i", picture, "-m", "center"});
+        }
+        backgrounds[i].Start(argv, clientEnv);
     }
     for (int i = 0; i < 2; i++) { // swaybg paints the desktops on its own time
+        Picture p;
         if (!WaitFor(kPatience, [&] {
-                return Screenshot(i).Share(shape.colours[i]) == 1.0 || !session.Running();
+                p = Screenshot(i);
+                return p.Halves(shape.colours[i], shape.BottomOf(i)) || !session.Running();
             })) {
+            p.Keep("kwin-desktop-" + OutputName(i) + "-failed");
             reason = OutputName(i) + " never showed its desktop colour";
             return false;
         }

@@ -11,8 +11,8 @@
 
 // A private KDE Plasma compositor: kwin_wayland on its virtual backend with
 // two outputs, Virtual-0 left of Virtual-1, in a D-Bus session of its own.
-// swaybg paints each output's desktop a plain colour (KWin takes layer-shell
-// backgrounds); KWin's own org.kde.KWin.ScreenShot2 takes the screenshots,
+// swaybg paints each output's desktop a plain colour, or two (KWin takes
+// layer-shell backgrounds); KWin's own org.kde.KWin.ScreenShot2 takes the screenshots,
 // through tumblix-kwinshot, which the rig grants it as an installed
 // .desktop file does. Debian's kwin_wayland carries a file capability that
 // an unprivileged container refuses to exec, so a plain copy of it runs.
@@ -30,6 +30,10 @@ class KwinServer {
         // Programs (absolute paths) that a .desktop file in KWin's data
         // folders grants the screenshot interface, as an installed one does.
         std::vector<std::string> trusted;
+        // Each desktop its colour above and its lower colour below.
+        bool split = false;
+        RGBA lower[2] = {{220, 200, 40, 255}, {40, 200, 200, 255}};
+        RGBA BottomOf(int output) const { return split ? lower[output] : colours[output]; }
     };
     explicit KwinServer(const Layout& layout);
     KwinServer() : KwinServer(Layout{}) {}

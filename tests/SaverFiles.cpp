@@ -45,6 +45,17 @@ void WritePlainPicture(const std::string& path, RGBA colour) {
     fixtures::WriteBytes(path, pics::EncodePNG(png));
 }
 
+void WriteSplitPicture(const std::string& path, int width, int height, RGBA top, RGBA bottom) {
+    pics::PngImage png{uint32_t(width), uint32_t(height), pics::PNG_RGB};
+    for (int y = 0; y < height; y++) {
+        const RGBA c = y < height / 2 ? top : bottom;
+        for (int x = 0; x < width; x++) {
+            png.rows.insert(png.rows.end(), {c.r, c.g, c.b});
+        }
+    }
+    fixtures::WriteBytes(path, pics::EncodePNG(png));
+}
+
 void UseUserFolders(const std::string& folder) {
     setenv("XDG_CONFIG_HOME", (folder + "/config").c_str(), 1);
     setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1);

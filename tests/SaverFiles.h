@@ -32,6 +32,8 @@ void WritePreferences(const Prefs& prefs);
 void WriteResources(const std::string& folder, int bottles, RGBA fallback);
 // An 8 x 8 PNG of one colour.
 void WritePlainPicture(const std::string& path, RGBA colour);
+// A width x height PNG, its upper half `top` and its lower half `bottom`.
+void WriteSplitPicture(const std::string& path, int width, int height, RGBA top, RGBA bottom);
 // Points $XDG_CONFIG_HOME and $XDG_DATA_HOME into folder.
 void UseUserFolders(const std::string& folder);
 // Whether two colours differ by at most `tolerance` in every channel.

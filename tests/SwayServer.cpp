@@ -2,7 +2,9 @@
 
 #include "SaverFiles.h"
 
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -57,8 +59,16 @@ bool SwayServer::Start() {
     for (int i = 0; i < 3; i++) {
         config << "output " << OutputName(i) << " mode " << shape.width << "x" << shape.height
                << " scale " << shape.scale << " position " << (shape.stacked ? 0 : i * width) << " "
-               << (shape.stacked ? i * height : 0) << " bg " << Hex(shape.colours[i])
-               << " solid_color\n";
+               << (shape.stacked ? i * height : 0) << " bg ";
+        if (shape.split) { // a picture of the output's own size, shown as it is
+            const std::string picture = folder + "/desktop-" + std::to_string(i) + ".png";
+            saverfiles::WriteSplitPicture(picture, shape.width, shape.height, shape.colours[i],
+                                          shape.lower[i]);
+            chmod(picture.c_str(), 0644);
+            config << picture << " center\n";
+        } else {
+            config << Hex(shape.colours[i]) << " solid_color\n";
+        }
     }
     config.close();
     chmod((folder + "/config").c_str(), 0644);
@@ -113,7 +123,12 @@ bool SwayServer::Start() {
         return false;
     }
     for (int i = 0; i < 2; i++) { // swaybg paints the desktops on its own time
-        if (!WaitFor(kPatience, [&] { return Screenshot(i).Share(shape.colours[i]) == 1.0; })) {
+        Picture p;
+        if (!WaitFor(kPatience, [&] {
+                p = Screenshot(i);
+                return p.Halves(shape.colours[i], shape.BottomOf(i));
+            })) {
+            p.Keep("sway-desktop-" + OutputName(i) + "-failed");
             reason = OutputName(i) + " never showed its desktop colour";
             return false;
         }
@@ -177,12 +192,36 @@ SwayServer::Picture SwayServer::Picture::FromPpm(const std::string& ppm) {
     return p;
 }
 
-double SwayServer::Picture::Share(RGBA colour) const {
+double SwayServer::Picture::Share(RGBA colour, double top, double bottom) const {
+    const size_t from = size_t(top * height + 0.5) * width,
+                 to = std::min(pixels.size(), size_t(bottom * height + 0.5) * width);
     size_t near = 0;
-    for (const RGBA& p : pixels) {
-        near += saverfiles::Near(p, colour) ? 1 : 0;
+    for (size_t i = from; i < to; i++) {
+        near += saverfiles::Near(pixels[i], colour) ? 1 : 0;
     }
-    return pixels.empty() ? 0.0 : double(near) / pixels.size();
+    return to <= from ? 0.0 : double(near) / double(to - from);
+}
+
+bool SwayServer::Picture::UprightBehindBottles(RGBA top, RGBA bottom) const {
+    return Share(top, 0.0, 0.25) > 0.5 && Share(bottom, 0.0, 0.25) < 0.05 &&
+           Share(bottom, 0.75, 1.0) > 0.5 && Share(top, 0.75, 1.0) < 0.05 &&
+           Share(top) + Share(bottom) < 0.99;
+}
+
+void SwayServer::Picture::Keep(const std::string& name) const {
+    const char* folder = std::getenv("TUMBLIX_TEST_SHOTS");
+    if (folder == nullptr || pixels.empty()) {
+        return;
+    }
+    pics::PngImage png;
+    png.width = uint32_t(width);
+    png.height = uint32_t(height);
+    for (const RGBA& c : pixels) {
+        png.rows.insert(png.rows.end(), {c.r, c.g, c.b});
+    }
+    const brew::Bytes bytes = pics::EncodePNG(png);
+    std::ofstream(std::string(folder) + "/" + name + ".png", std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 void SwayServer::Kill() {

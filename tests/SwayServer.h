@@ -22,6 +22,10 @@ class SwayServer {
         bool stacked = false;          // each below the last, or right of it
         double scale = 1.0;            // of every output
         RGBA colours[3] = {{32, 64, 128, 255}, {128, 96, 32, 255}, {96, 32, 128, 255}};
+        // Each desktop its colour above and its lower colour below.
+        bool split = false;
+        RGBA lower[3] = {{220, 200, 40, 255}, {40, 200, 200, 255}, {200, 200, 200, 255}};
+        RGBA BottomOf(int output) const { return split ? lower[output] : colours[output]; }
     };
     explicit SwayServer(const Layout& layout);
     SwayServer() : SwayServer(Layout{}) {}
@@ -45,8 +49,21 @@ class SwayServer {
     struct Picture {
         int width = 0, height = 0;
         std::vector<RGBA> pixels;
-        // The share of pixels near `colour`, 0 to 1.
-        double Share(RGBA colour) const;
+        // The share of pixels near `colour`, 0 to 1; of the rows from `top`
+        // to `bottom` (parts of the height, 0 the top row).
+        double Share(RGBA colour, double top = 0.0, double bottom = 1.0) const;
+        // Whether the top quarter shows mostly `top` and hardly any
+        // `bottom`, the bottom quarter the other way round, and something
+        // else (bottles) shows too: a desktop of two colours drawn behind the
+        // bottles the right way up.
+        bool UprightBehindBottles(RGBA top, RGBA bottom) const;
+        // Where TUMBLIX_TEST_SHOTS names a folder, keeps the picture there as
+        // NAME.png, for a person to look at.
+        void Keep(const std::string& name) const;
+        // Whether the upper half is all `upper` and the lower all `lower`.
+        bool Halves(RGBA upper, RGBA lower) const {
+            return Share(upper, 0.0, 0.5) == 1.0 && Share(lower, 0.5, 1.0) == 1.0;
+        }
         // A binary PPM's picture (grim's, tumblix-kwinshot's); empty when
         // the text is not a whole one.
         static Picture FromPpm(const std::string& ppm);

@@ -1,4 +1,5 @@
 #include "ChildProcess.h"
+#include "FakeKwin.h"
 #include "KwinServer.h"
 #include "SaverFiles.h"
 #include "SaverProgram.h"
@@ -7,8 +8,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
@@ -21,24 +20,6 @@
 namespace {
 
 const RGBA kFallback{230, 0, 230, 255}, kBlack{0, 0, 0, 255};
-
-// Where TUMBLIX_TEST_SHOTS names a folder, each screenshot the test judged
-// is kept there as a PNG, for a person to look at.
-void Keep(const KwinServer::Picture& p, const std::string& name) {
-    const char* folder = std::getenv("TUMBLIX_TEST_SHOTS");
-    if (folder == nullptr || p.pixels.empty()) {
-        return;
-    }
-    pics::PngImage png;
-    png.width = uint32_t(p.width);
-    png.height = uint32_t(p.height);
-    for (const RGBA& c : p.pixels) {
-        png.rows.insert(png.rows.end(), {c.r, c.g, c.b});
-    }
-    const brew::Bytes bytes = pics::EncodePNG(png);
-    std::ofstream(std::string(folder) + "/" + name + ".png", std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
 
 // Whether the output shows the saver: `behind` behind most of it, and
 // something else (bottles) over the rest.
@@ -60,7 +41,7 @@ bool ShowsBottles(const KwinServer::Picture& p, RGBA behind) {
                                 !saver.Running();
                      }) ||
             !saver.Running()) {
-            Keep(p, name + "-" + KwinServer::OutputName(i) + "-failed");
+            p.Keep(name + "-" + KwinServer::OutputName(i) + "-failed");
             return ::testing::AssertionFailure()
                    << KwinServer::OutputName(i) << ": " << p.width << "x" << p.height << ", "
                    << int(p.Share(behind[i]) * 100) << "% the colour behind, "
@@ -69,9 +50,33 @@ bool ShowsBottles(const KwinServer::Picture& p, RGBA behind) {
                    << int(p.Share(kBlack) * 100) << "% black"
                    << (saver.Running() ? "" : " (ended)");
         }
-        Keep(p, name + "-" + KwinServer::OutputName(i));
+        p.Keep(name + "-" + KwinServer::OutputName(i));
     }
     std::this_thread::sleep_for(std::chrono::duration<double>(InputWatch::SETTLE_SECONDS + 0.2));
+    return ::testing::AssertionSuccess();
+}
+
+// Waits until each output shows bottles over a desktop whose upper half is
+// `top[i]` and lower half `bottom[i]`, the right way up.
+::testing::AssertionResult Upright(KwinServer& on, ChildProcess& saver, const RGBA top[2],
+                                   const RGBA bottom[2], const std::string& name) {
+    for (int i = 0; i < 2; i++) {
+        KwinServer::Picture p;
+        const bool shown = WaitFor(kPatience, [&] {
+            p = on.Screenshot(i);
+            return p.UprightBehindBottles(top[i], bottom[i]) || !saver.Running();
+        });
+        p.Keep(name + "-" + KwinServer::OutputName(i) + (shown ? "" : "-failed"));
+        if (!shown || !saver.Running()) {
+            return ::testing::AssertionFailure()
+                   << KwinServer::OutputName(i) << ", top quarter: "
+                   << int(p.Share(top[i], 0, 0.25) * 100) << "% its top colour, "
+                   << int(p.Share(bottom[i], 0, 0.25) * 100) << "% its bottom colour; bottom "
+                   << "quarter: " << int(p.Share(top[i], 0.75, 1) * 100) << "% top, "
+                   << int(p.Share(bottom[i], 0.75, 1) * 100) << "% bottom"
+                   << (saver.Running() ? "" : " (ended)");
+        }
+    }
     return ::testing::AssertionSuccess();
 }
 
@@ -104,6 +109,62 @@ TEST(KwinTest, GrantedTheDesktopBehindTheBottlesOnEachOutput) {
     EXPECT_TRUE(Drawn(kwin, saver.process, kwin.layout().colours, second, "main-only"))
         << saver.process.Output();
     saver.ExpectEndOnSigterm();
+}
+
+// Desktops of two colours, one above the other: KWin's picture of each
+// output shows behind the bottles with its top at the top.
+TEST(KwinTest, TheDesktopTheRightWayUp) {
+    KwinServer::Layout layout = Trusting(true);
+    layout.split = true;
+    KwinServer kwin(layout);
+    ASSERT_TRUE(kwin.ok()) << kwin.whyNot();
+    SaverProgram saver(kwin.env(), kFallback);
+    saver.Prefer(0, 6);
+    ASSERT_TRUE(saver.Start({"--wayland"}));
+    EXPECT_TRUE(Upright(kwin, saver.process, layout.colours, layout.lower, "upright"))
+        << saver.process.Output();
+    saver.ExpectEndOnSigterm();
+}
+
+// With a stand-in for KWin's screenshot interface on the saver's session
+// bus (KWin's own is elsewhere): its picture shows, the right way up, where
+// it behaves; where it never answers, or writes half the picture, the saver
+// gives up on each output in time and shows the desktop picture instead.
+TEST(KwinTest, AStandInForTheScreenshotInterface) {
+    KwinServer kwin(Trusting(false));
+    ASSERT_TRUE(kwin.ok()) << kwin.whyNot();
+    SaverProgram saver(kwin.env(), kFallback);
+    saver.Prefer(0, 6);
+    const bool none[2] = {false, false};
+    const RGBA top[2] = {FakeKwin::kTop, FakeKwin::kTop},
+               bottom[2] = {FakeKwin::kBottom, FakeKwin::kBottom},
+               picture[2] = {kFallback, kFallback};
+    const std::vector<std::string> both = {KwinServer::OutputName(0), KwinServer::OutputName(1)};
+    for (const auto& [mode, why] : {std::pair<std::string, std::string>{"good", ""},
+                                    {"silent", "did not answer in time"},
+                                    {"short", "wrote 153600 bytes of 307200"}}) {
+        SCOPED_TRACE(mode);
+        FakeKwin fake(mode, 320, 240);
+        ASSERT_TRUE(fake.ok()) << fake.whyNot();
+        ASSERT_TRUE(saver.Start({"--wayland", "--verbose"}, fake.env()));
+        if (why.empty()) {
+            EXPECT_TRUE(Upright(kwin, saver.process, top, bottom, "stand-in"))
+                << saver.process.Output();
+        } else {
+            EXPECT_TRUE(Drawn(kwin, saver.process, picture, none, "stand-in-" + mode))
+                << saver.process.Output();
+            const std::string log = saver.process.Output();
+            size_t said = 0;
+            for (size_t at = 0; (at = log.find(why, at)) != std::string::npos; at++) {
+                said++;
+            }
+            EXPECT_EQ(said, 2u) << log;
+        }
+        std::vector<std::string> asked = fake.Captures();
+        std::sort(asked.begin(), asked.end());
+        EXPECT_EQ(asked, both);
+        saver.ExpectEndOnSigterm();
+    }
 }
 
 // Refused (no .desktop file grants it, no test variable), kind 0 falls back

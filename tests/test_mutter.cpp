@@ -1,12 +1,15 @@
 #include "ChildProcess.h"
+#include "MutterInput.h"
 #include "MutterServer.h"
 #include "SaverFiles.h"
 #include "SaverProgram.h"
 #include "SwayServer.h"
 #include "host/platform/sdl/InputWatch.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <string>
@@ -115,6 +118,69 @@ TEST(MutterTest, FullScreenOnWaylandWithoutWarnings) {
     EXPECT_FALSE(saver.process.WaitExit(2.0, nullptr)) << saver.process.Output();
     saver.ExpectEndOnSigterm();
     EXPECT_FALSE(Complains(mutter.Log().substr(before))) << mutter.Log().substr(before);
+}
+
+// Sends `input` until the saver ends (its window takes keys only once mapped
+// and focused, which nothing outside tells), at most for the patience.
+::testing::AssertionResult EndsOn(SaverProgram& saver, const std::function<bool()>& input) {
+    int status = -2, sent = 0;
+    WaitFor(kPatience, [&] {
+        sent += input() ? 1 : 0;
+        return saver.process.WaitExit(1.0, &status);
+    });
+    if (status != 0) {
+        return ::testing::AssertionFailure()
+               << (status == -2 ? "still running" : "status " + std::to_string(status))
+               << " after " << sent << " inputs taken\n"
+               << saver.process.Output();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// On SDL's Wayland driver, with mutter's own remote-desktop keyboard and
+// pointer in its seat (plugged in before the saver starts): a key, a click
+// or a move ends it with status 0.
+TEST(MutterTest, WhatEndsItOnWayland) {
+    MutterServer mutter({320, 240, 1, false});
+    ASSERT_TRUE(mutter.ok()) << mutter.whyNot();
+    MutterInput input(mutter.env());
+    ASSERT_TRUE(input.ok()) << input.whyNot();
+    SaverProgram saver(mutter.env(), kFallback);
+    saver.Prefer(0, 6);
+    for (const char* what : {"key 30", "click", "move 0 40"}) {
+        SCOPED_TRACE(what);
+        ASSERT_TRUE(saver.Start({}, GnomeDesktop(saver)));
+        EXPECT_TRUE(EndsOn(saver, [&] { return input.Do(what); }));
+    }
+}
+
+// mutter killed under it, with and without XWayland: it ends with one line
+// and a failure status, and does not hang.
+TEST(MutterTest, KilledUnderIt) {
+    for (const bool xwayland : {true, false}) {
+        SCOPED_TRACE(xwayland ? "through XWayland" : "on SDL's Wayland driver");
+        MutterServer mutter({320, 240, 1, xwayland});
+        ASSERT_TRUE(mutter.ok()) << mutter.whyNot();
+        SaverProgram saver(mutter.env(), kFallback);
+        saver.Prefer(0, 6);
+        ASSERT_TRUE(saver.Start({"--verbose"}, GnomeDesktop(saver)));
+        if (xwayland) {
+            ASSERT_NE(mutter.FindWindow("Tumblix"), 0u) << saver.process.Output();
+        }
+        // Its view made (the capture refused on the way), the saver runs.
+        ASSERT_TRUE(WaitFor(kPatience, [&] {
+            return saver.process.Output().find("no desktop capture") != std::string::npos ||
+                   !saver.process.Running();
+        })) << saver.process.Output();
+        ASSERT_TRUE(saver.process.Running()) << saver.process.Output();
+        const std::string before = saver.process.Output();
+        mutter.Kill();
+        const int status = saver.End();
+        EXPECT_NE(status, -2) << "still running";
+        EXPECT_NE(status, 0);
+        const std::string after = saver.process.Output().substr(before.size());
+        EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 1) << after;
+    }
 }
 
 } // namespace

@@ -96,6 +96,40 @@ TEST_F(WaylandTest, BothOutputsShowBottlesOverTheirOwnDesktop) {
     onScaled.ExpectEndOnSigterm();
 }
 
+// Desktops of two colours, one above the other, on outputs side by side
+// and on scaled outputs stacked: sway's copy of each shows behind the
+// bottles with its top at the top.
+TEST(WaylandRowOrder, TheDesktopTheRightWayUp) {
+    for (const bool stacked : {false, true}) {
+        SCOPED_TRACE(stacked ? "stacked, scaled" : "side by side");
+        SwayServer::Layout layout;
+        layout.stacked = stacked;
+        layout.scale = stacked ? 2.0 : 1.0;
+        layout.split = true;
+        SwayServer sway(layout);
+        ASSERT_TRUE(sway.ok()) << sway.whyNot();
+        SaverProgram saver(sway.env(), kFallback);
+        saver.Prefer(0, 6);
+        ASSERT_TRUE(saver.Start({"--wayland"}));
+        for (int i = 0; i < 2; i++) {
+            SwayServer::Picture p;
+            const bool shown = WaitFor(kPatience, [&] {
+                p = sway.Screenshot(i);
+                return p.UprightBehindBottles(layout.colours[i], layout.lower[i]) ||
+                       !saver.process.Running();
+            });
+            p.Keep(std::string(stacked ? "sway-stacked-" : "sway-") + SwayServer::OutputName(i) +
+                   (shown ? "" : "-failed"));
+            EXPECT_TRUE(shown && saver.process.Running())
+                << SwayServer::OutputName(i) << ", top quarter: "
+                << int(p.Share(layout.colours[i], 0, 0.25) * 100) << "% its top colour, "
+                << int(p.Share(layout.lower[i], 0, 0.25) * 100) << "% its bottom colour\n"
+                << saver.process.Output();
+        }
+        saver.ExpectEndOnSigterm();
+    }
+}
+
 // A key, a click, the wheel or a move beyond the slack ends it with status 0;
 // a twitch within the slack does not, and SIGTERM then does. (A long move
 // ends it under swayidle above.)

@@ -5,7 +5,11 @@
 #include "host/platform/sdl/GLWindow.h"
 
 #include <SDL.h>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
+#include <unistd.h>
 
 SaverHost::SaverHost() = default;
 
@@ -107,9 +111,38 @@ void SaverHost::Start() {
     // frame its window still shows the desktop as it was, rather than
     // black while the scene sets up. A view whose screen stays off shows
     // its black at once.
+    //
+    // SDL's Wayland driver waits for the compositor's first word on each
+    // window it shows, and waits for ever if the compositor is gone by then;
+    // meanwhile a watch asks every tenth of a second, and ends the program
+    // with the one line losing the display gives anyway.
+    std::mutex lock;
+    std::condition_variable wake;
+    bool shown = false;
+    std::thread watch;
+    if (displayLost != nullptr) {
+        watch = std::thread([&, lost = displayLost] {
+            std::unique_lock<std::mutex> held(lock);
+            while (!wake.wait_for(held, std::chrono::milliseconds(100), [&] { return shown; })) {
+                std::string why;
+                if (lost(&why)) {
+                    std::fprintf(stderr, "tumblix: %s\n", why.c_str());
+                    _exit(1);
+                }
+            }
+        });
+    }
     for (size_t i = 0; i < views.size(); i++) {
         windows[i]->Show();
         views[i]->presentStartBlack = false;
+    }
+    if (watch.joinable()) {
+        {
+            std::lock_guard<std::mutex> held(lock);
+            shown = true;
+        }
+        wake.notify_one();
+        watch.join();
     }
     SDL_ShowCursor(SDL_DISABLE);
     hidCursor = true;
@@ -171,6 +204,11 @@ bool SaverHost::HandleEvents() {
         }
         if (input.Quits(e, HostClock::Now(), x, y)) {
             quit = true;
+        }
+        std::string why;
+        if (e.type == SDL_QUIT && displayLost != nullptr && displayLost(&why)) {
+            std::fprintf(stderr, "tumblix: %s\n", why.c_str());
+            status = 1;
         }
     }
     return quit;

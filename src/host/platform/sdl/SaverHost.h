@@ -48,6 +48,10 @@ class SaverHost {
 
     // Asked every tick: while it says the monitors are off no view draws.
     bool (*monitorsOff)() = nullptr;
+    // Asked when SDL reports a quit (its Wayland driver reports the
+    // compositor's end so): where it says the display is gone, with why, Run
+    // says so on stderr and ends with 1.
+    bool (*displayLost)(std::string* why) = nullptr;
 
     size_t Count() const { return views.size(); }
     TumblixView& View(size_t i) { return *views[i]; }

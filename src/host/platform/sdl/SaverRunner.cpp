@@ -3,6 +3,7 @@
 #include "host/platform/sdl/Runners.h"
 #include "host/platform/sdl/SaverHost.h"
 #include "host/platform/wayland/ScreenCopy.h"
+#include "host/platform/wayland/WaylandDisplay.h"
 #include "host/platform/x11/DesktopCapture.h"
 #include "host/platform/x11/XWindows.h"
 
@@ -45,6 +46,17 @@ bool ChooseWaylandSessionDriver() {
     return true;
 }
 
+// SDL's Wayland driver tells of a compositor gone only as a quit: asked
+// then, it is gone when it takes no new connection.
+bool CompositorGone(std::string* why) {
+    WaylandDisplay display;
+    if (display.Connect()) {
+        return false;
+    }
+    *why = "the Wayland compositor went away";
+    return true;
+}
+
 } // namespace
 
 int RunSaver(const RunOptions& o) {
@@ -58,6 +70,10 @@ int RunSaver(const RunOptions& o) {
         std::fprintf(stderr, "tumblix: cannot reach the screens: %s\n", SDL_GetError());
         return 1;
     }
+    const bool onWayland = std::string(SDL_GetCurrentVideoDriver()) == "wayland";
+    if (std::string(SDL_GetCurrentVideoDriver()) == "x11") {
+        EndOnXServerLoss();
+    }
     const std::vector<SaverHost::Display> displays = SDLDisplays();
     InstallDesktopServices();
     if (waylandSession) {
@@ -68,6 +84,9 @@ int RunSaver(const RunOptions& o) {
     {
         SaverHost host;
         host.monitorsOff = XMonitorsOff;
+        if (onWayland) {
+            host.displayLost = CompositorGone;
+        }
         if (host.Open(displays, o)) {
             status = host.Run();
         } else {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 
@@ -78,6 +79,21 @@ bool RootDrawingWindow(unsigned long* id, std::string* error) {
     *id = DefaultRootWindow(display);
     XCloseDisplay(display);
     return true;
+}
+
+namespace {
+
+int OnXServerLost(Display* display) {
+    std::fprintf(stderr, "tumblix: lost the X display %s\n", DisplayString(display));
+    // Nothing can reach the server any more, and what runs at exit (the
+    // GL driver's and SDL's clean-up) would try.
+    _exit(1);
+}
+
+} // namespace
+
+void EndOnXServerLoss() {
+    XSetIOErrorHandler(OnXServerLost);
 }
 
 void ForgiveXErrors(unsigned long window) {

@@ -21,6 +21,11 @@ bool RootDrawingWindow(unsigned long* id, std::string* error);
 void ForgiveXErrors(unsigned long window);
 bool DrawingWindowGone();
 
+// From now on the X server going away (killed, or its session ended) ends
+// the program at once with one line on stderr and status 1, whichever of
+// our connections finds it first; Xlib's own handler says it in several.
+void EndOnXServerLoss();
+
 // The monitors of $DISPLAY's default screen as RandR reports them: each
 // output that shows a picture, its name ("HDMI-1") and where it is in root
 // coordinates; the primary one first. Empty without an X server or RandR.
