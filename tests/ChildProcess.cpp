@@ -115,6 +115,16 @@ std::string Quote(const std::string& text) {
     return q + "'";
 }
 
+ToolResult RunToolIn(const std::vector<std::pair<std::string, std::string>>& env,
+                     const std::string& commandLine) {
+    ChildProcess shell;
+    ToolResult r;
+    if (shell.Start({"sh", "-c", commandLine}, env) && shell.WaitExit(kPatience, &r.status)) {
+        r.out = shell.Output();
+    }
+    return r;
+}
+
 ToolResult RunTool(const std::string& commandLine) {
     ToolResult r;
     FILE* p = popen(commandLine.c_str(), "r");

@@ -46,6 +46,10 @@ struct ToolResult {
     std::string out;
 };
 ToolResult RunTool(const std::string& commandLine);
+// The same in this environment (ChildProcess::Start's), as a compositor's
+// client; what it printed on stderr too. Bounded by kPatience.
+ToolResult RunToolIn(const std::vector<std::pair<std::string, std::string>>& env,
+                     const std::string& commandLine);
 std::string Quote(const std::string& text); // for the shell
 // A path in the build folder ($TUMBLIX_BUILD_DIR), and one of its programs.
 std::string BuildPath(const std::string& relative);

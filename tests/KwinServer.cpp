@@ -155,12 +155,7 @@ KwinServer::~KwinServer() {
 }
 
 ToolResult KwinServer::Run(const std::string& commandLine) const {
-    ChildProcess shell;
-    ToolResult r;
-    if (shell.Start({"sh", "-c", commandLine}, clientEnv) && shell.WaitExit(kPatience, &r.status)) {
-        r.out = shell.Output();
-    }
-    return r;
+    return RunToolIn(clientEnv, commandLine);
 }
 
 KwinServer::Picture KwinServer::Screenshot(int output) const {

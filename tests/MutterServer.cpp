@@ -117,12 +117,7 @@ MutterServer::~MutterServer() {
 }
 
 ToolResult MutterServer::Run(const std::string& commandLine) const {
-    ChildProcess shell;
-    ToolResult r;
-    if (shell.Start({"sh", "-c", commandLine}, clientEnv) && shell.WaitExit(kPatience, &r.status)) {
-        r.out = shell.Output();
-    }
-    return r;
+    return RunToolIn(clientEnv, commandLine);
 }
 
 void MutterServer::Kill() {

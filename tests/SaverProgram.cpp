@@ -2,6 +2,7 @@
 
 #include "SaverFiles.h"
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -53,6 +54,16 @@ int SaverProgram::End() {
 void SaverProgram::ExpectEndOnSigterm() {
     process.Signal(SIGTERM);
     EXPECT_EQ(End(), 0) << "SIGTERM: " << process.Output();
+}
+
+void SaverProgram::ExpectOneLineAndFailureWhen(const std::function<void()>& kill) {
+    const std::string before = process.Output();
+    kill();
+    const int status = End();
+    EXPECT_NE(status, -2) << "still running";
+    EXPECT_NE(status, 0);
+    const std::string after = process.Output().substr(before.size());
+    EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 1) << after;
 }
 
 void SaverProgram::Prefer(int bgType, int maxBottles, bool mainMonitorOnly) const {

@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "XServer.h"
 
+#include <functional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -38,6 +39,9 @@ class SaverProgram {
     int End();
     // SIGTERM ends it, with status 0.
     void ExpectEndOnSigterm();
+    // Its display killed under it (`kill` does that), it ends on its own,
+    // non-zero, after one line on stderr.
+    void ExpectOneLineAndFailureWhen(const std::function<void()>& kill);
 
     // Preferences in its home of this background kind and number of
     // bottles, the rest their defaults.

@@ -151,12 +151,7 @@ SwayServer::~SwayServer() {
 }
 
 ToolResult SwayServer::Run(const std::string& commandLine) const {
-    ChildProcess shell;
-    ToolResult r;
-    if (shell.Start({"sh", "-c", commandLine}, clientEnv) && shell.WaitExit(kPatience, &r.status)) {
-        r.out = shell.Output();
-    }
-    return r;
+    return RunToolIn(clientEnv, commandLine);
 }
 
 std::vector<std::string> SwayServer::ActiveOutputs() const {
