@@ -97,6 +97,28 @@ TEST_F(WatchOnSway, IdleStartsItAKeyEndsItTheNextPeriodStartsItAgain) {
     later.Signal(SIGTERM);
 }
 
+// Input that comes while the saver is still starting (before its surfaces
+// show) ends that saver cleanly, as SIGTERM to a starting saver must: it
+// leaves no orphan, and the next idle period starts one saver, not two.
+TEST_F(WatchOnSway, InputWhileTheSaverStartsEndsItCleanly) {
+    ASSERT_TRUE(StartWatcher(saver));
+    ASSERT_TRUE(Said(STARTED, 1)) << Out();
+    const pid_t first = LastSaver(Out());
+    // No delay: the key is input to the session at once, before the saver
+    // has bound a keyboard or shown a surface.
+    EXPECT_EQ(sway.Run("wtype x").status, 0);
+    ASSERT_TRUE(Said(ENDED, 1)) << Out();
+    EXPECT_LT(Out().find("watch: active"), Out().find("wayland: HEADLESS-1 is screen"))
+        << "the saver was up before the input came: " << Out();
+    EXPECT_NE(Out().find("watch: the saver ended (status 0)"), std::string::npos)
+        << "a starting saver did not end on SIGTERM by itself: " << Out();
+    EXPECT_FALSE(Alive(first)) << "the first saver was left running";
+    ASSERT_TRUE(Said(STARTED, 2)) << Out();
+    EXPECT_TRUE(ShowsBottles()) << Out();
+    EXPECT_EQ(Starts(Out()) - Ends(Out()), 1) << Out();
+    saver.ExpectEndOnSigterm();
+}
+
 // A program holding an idle inhibitor on a visible window keeps the saver
 // away; once it is gone, the next idle period starts the saver.
 TEST_F(WatchOnSway, AnIdleInhibitorHoldsItOff) {

@@ -173,6 +173,13 @@ void OnFramePart(int part) {
 void InstallQuitSignals() {
     std::signal(SIGTERM, OnQuitSignal);
     std::signal(SIGINT, OnQuitSignal);
+    // A watcher starts the saver with them blocked, so that one sent while
+    // the program was still loading waits for these handlers.
+    sigset_t quit;
+    sigemptyset(&quit);
+    sigaddset(&quit, SIGTERM);
+    sigaddset(&quit, SIGINT);
+    sigprocmask(SIG_UNBLOCK, &quit, nullptr);
 }
 
 bool QuitRequested() {

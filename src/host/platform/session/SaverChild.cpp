@@ -12,7 +12,15 @@
 namespace {
 
 // In the child before exec: it must not outlive a watcher that was killed.
+// SIGTERM and SIGINT wait, blocked, until the saver has its own handlers
+// (it unblocks them then): input that comes while the saver is still
+// loading then ends it through its clean path, not half-way through start-up.
 void DieWithParent(gpointer) {
+    sigset_t quit;
+    sigemptyset(&quit);
+    sigaddset(&quit, SIGTERM);
+    sigaddset(&quit, SIGINT);
+    sigprocmask(SIG_BLOCK, &quit, nullptr);
     prctl(PR_SET_PDEATHSIG, SIGTERM);
 }
 
