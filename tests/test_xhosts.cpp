@@ -5,6 +5,7 @@
 #include "host/platform/x11/XWindows.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 
 // tumblix drawing into a window someone else made (--window-id, --root as
@@ -43,6 +44,28 @@ TEST_F(XHostsTest, RootWithoutAWindowDrawsOnTheRoot) {
     ASSERT_TRUE(saver.Start({"--root"}));
     EXPECT_TRUE(saver.Shows(server->root(), 200, 150, kWall)) << saver.process.Output();
     saver.ExpectEndOnSigterm();
+}
+
+// The X server gone under the saver (its session ended, or it crashed):
+// --root and --window end with one line and a failure, as the full-screen
+// saver does, not with Xlib's lines or a hang.
+TEST(XServerGone, TheSaverInAHostsWindowOrItsOwnEndsWithOneLine) {
+    // A window read before it shows reads as no picture.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    for (const char* mode : {"--root", "--window"}) {
+        SCOPED_TRACE(mode);
+        auto own = std::make_unique<XvfbServer>(200, 150);
+        ASSERT_TRUE(own->ok());
+        SaverProgram saver(*own, kFallback);
+        saver.Prefer(3, 1);
+        ASSERT_TRUE(saver.Start({mode}));
+        // Drawn on the root, or in a window over it (no window manager
+        // here: at the root's corner).
+        ASSERT_TRUE(saver.Shows(own->root(), 10, 10, saverfiles::Prefs().colour))
+            << saver.process.Output();
+        saver.ExpectOneLineAndFailureWhen([&] { own.reset(); });
+    }
+    XSetErrorHandler(nullptr);
 }
 
 // XScreenSaver 6 names a picture of the desktop on the window it hands us;

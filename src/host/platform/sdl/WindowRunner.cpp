@@ -49,6 +49,7 @@ int RunWindow(const RunOptions& o) {
     SDL_VERSION(&info.version);
     if (SDL_GetWindowWMInfo(window.Window(), &info) && info.subsystem == SDL_SYSWM_X11) {
         ForgiveXErrors(info.info.x11.window);
+        EndOnXServerLoss();
     }
     alertParent = window.Window();
     SetAlertPresenter(ShowAlert);

@@ -22,6 +22,7 @@ int RunInWindow(const RunOptions& o, unsigned long xWindow) {
         return 1;
     }
     ForgiveXErrors(xWindow);
+    EndOnXServerLoss();
     // XScreenSaver leaves its picture of the desktop on the window it gives us.
     InstallDesktopServices(xWindow);
     MixerSound::Open();
