@@ -4,11 +4,14 @@
 #include "PrivateBus.h"
 #include "SaverFiles.h"
 #include "SaverProgram.h"
+#include "TempDir.h"
 #include "VirtualPointer.h"
 #include "WatchOutput.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 
 // tumblix --watch on the two desktops most people have: KDE Plasma's KWin
 // (ext-idle-notify-v1, overlay surfaces) and GNOME's mutter (its idle
@@ -31,7 +34,9 @@ bool Said(SaverProgram& p, const char* line, int n) {
 }
 
 // KWin: a second of idle through ext-idle-notify-v1 brings the overlay saver
-// on both outputs; a key ends it.
+// on both outputs; the desktop's own later timeout still comes while it runs
+// (swayidle, on KDE's idle protocol, stands in for Plasma's lock); a key
+// ends it.
 TEST(WatchOnDesktops, KwinStartsTheOverlaySaverOnBothOutputs) {
     KwinServer::Layout layout;
     layout.anyoneMayCapture = true;
@@ -40,6 +45,10 @@ TEST(WatchOnDesktops, KwinStartsTheOverlaySaverOnBothOutputs) {
     VirtualPointer keyboard(kwin.env());
     SaverProgram saver(kwin.env(), kFallback);
     saver.Prefer(3, 6); // bottles over white
+    TempDir marks;
+    ChildProcess later;
+    ASSERT_TRUE(
+        later.Start({"swayidle", "timeout", "4", "touch " + Quote(marks / "later")}, kwin.env()));
     ASSERT_TRUE(saver.Start({"--verbose", "--watch"}, {{"TUMBLIX_IDLE_SECONDS", "1"}}));
     ASSERT_TRUE(Said(saver, STARTED, 1)) << OutOf(saver);
     EXPECT_NE(OutOf(saver).find("through ext-idle-notify-v1 start the saver --wayland"),
@@ -55,6 +64,11 @@ TEST(WatchOnDesktops, KwinStartsTheOverlaySaverOnBothOutputs) {
             << KwinServer::OutputName(i) << ": " << int(share * 100) << "% white\n"
             << OutOf(saver);
     }
+    struct stat st;
+    EXPECT_TRUE(WaitFor(kPatience, [&] { return stat((marks / "later").c_str(), &st) == 0; }))
+        << "the later idle timeout never fired while the saver ran";
+    EXPECT_EQ(Ends(OutOf(saver)), 0) << OutOf(saver);
+    later.Signal(SIGTERM);
     ASSERT_TRUE(keyboard.Do("key 30"));
     EXPECT_TRUE(Said(saver, ENDED, 1)) << OutOf(saver);
     const pid_t last = LastSaver(OutOf(saver));
